@@ -1,0 +1,79 @@
+#include "memory_line.h"
+
+#include <QMetaObject>
+
+namespace vrx {
+
+MemoryLine::MemoryLine(QObject* parent) : SerialLine(parent) {}
+
+void MemoryLine::open(const QString& device, const QString& settings) {
+    if (refused_.contains(device)) {
+        throw SerialError("cannot open " + device.toStdString() + ": no such device");
+    }
+    device_ = device;
+    settings_ = settings;
+    open_ = true;
+    ++openCount_;
+}
+
+void MemoryLine::close() { open_ = false; }
+
+void MemoryLine::discardInput() { received_.clear(); }
+
+void MemoryLine::write(const QByteArray& bytes) {
+    if (!open_) throw SerialError("write on a closed port");
+    if (writeFails_ || !peer_) throw SerialError("write failed: the device is gone");
+    written_.append(bytes);
+    peer_->deliver(bytes);
+}
+
+QByteArray MemoryLine::read(qint64 maxBytes) {
+    const qint64 n = (maxBytes <= 0 || maxBytes > received_.size()) ? received_.size() : maxBytes;
+    QByteArray out = received_.left(n);
+    received_.remove(0, n);
+    return out;
+}
+
+void MemoryLine::setDtr(bool on) {
+    if (on == dtr_) return;
+    dtr_ = on;
+    if (peer_) emit peer_->dtrChanged(on);
+}
+
+void MemoryLine::inject(const QByteArray& bytes) { deliver(bytes); }
+
+void MemoryLine::simulateLoss() {
+    writeFails_ = true;
+    if (peer_) {
+        peer_->writeFails_ = true;
+        QMetaObject::invokeMethod(peer_, &SerialLine::lineLost, Qt::QueuedConnection);
+    }
+}
+
+// Bytes become readable at once (bytesWaiting() sees them), but the signal goes
+// through the event loop, one per batch, so the receiver never runs inside the
+// sender's write().
+void MemoryLine::deliver(const QByteArray& bytes) {
+    received_.append(bytes);
+    if (deliveryQueued_) return;
+    deliveryQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            deliveryQueued_ = false;
+            if (!received_.isEmpty()) emit dataArrived();
+        },
+        Qt::QueuedConnection);
+}
+
+void connectLines(MemoryLine& a, MemoryLine& b) {
+    a.peer_ = &b;
+    b.peer_ = &a;
+}
+
+MemoryLinePair::MemoryLinePair()
+    : loaderEnd(std::make_unique<MemoryLine>()), boardEnd(std::make_unique<MemoryLine>()) {
+    connectLines(*loaderEnd, *boardEnd);
+}
+
+}  // namespace vrx

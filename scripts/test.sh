@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every configuration the project tests and runs
+# all tests. Exits non-zero on the first failure.
+#   scripts/test.sh            all builds: native, 32-bit, sanitizers
+#   scripts/test.sh default    only the named presets
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+presets=("$@")
+if [ ${#presets[@]} -eq 0 ]; then
+  presets=(default m32 asan tsan)
+fi
+
+jobs=$(nproc)
+for preset in "${presets[@]}"; do
+  echo "=== ${preset}: configure and build ==="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "=== ${preset}: test ==="
+  ctest --preset "$preset" -j "$jobs" --no-tests=ignore
+done
