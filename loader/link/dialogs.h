@@ -58,8 +58,11 @@ public:
     }
     std::optional<QString> openFile(const FileDialogRequest& request) override {
         fileRequests.push_back(request);
-        if (fileAnswers.empty()) return std::nullopt;
-        auto answer = fileAnswers.front();
+        if (fileAnswers.empty() || !fileAnswers.front()) {
+            if (!fileAnswers.empty()) fileAnswers.pop_front();
+            return std::nullopt;
+        }
+        const QString answer = *fileAnswers.front();
         fileAnswers.pop_front();
         return answer;
     }
