@@ -31,7 +31,12 @@ Link::~Link() = default;
 void Link::OpenPort() {
     if (line_.isOpen()) return;
     commPort_ = front_.selectedPort();
-    line_.open(front_.deviceForPort(commPort_), kLineSettings);
+    const QString device = front_.deviceForPort(commPort_);
+    if (device.isEmpty()) {
+        throw SerialError(
+            QString("COM%1: no serial device is mapped to this port").arg(commPort_).toStdString());
+    }
+    line_.open(device, kLineSettings);
     // Whatever the target said before we listened belongs to no exchange of ours.
     line_.discardInput();
     front_.setPortState("Open...");
