@@ -1,0 +1,227 @@
+// The entry every operation goes through: the prologue (block, strings, key,
+// state check), the operation, and the epilogue (trace, state update, result
+// string, error report), in that fixed order.
+#include <cstring>
+
+#include "block.h"
+#include "file_steps.h"
+#include "options_trace.h"
+
+namespace drv {
+
+namespace {
+
+constexpr int32_t kUnsupported = 80;
+
+struct EntryState {
+    bool madeBlock = false;
+    bool deferredDiscard = false;
+    bool clockNoted = false;
+    int32_t startTicks = 0;
+};
+
+void popStrings(Operation& op) {
+    if (popsStringA(op.code)) Hrt$PopTemp(&op.stringA);
+    if (popsStringB(op.code)) Hrt$PopTemp(&op.stringB);
+}
+
+void freeStrings(Operation& op) {
+    if (popsStringA(op.code)) Hrt$freestr(&op.stringA);
+    if (popsStringB(op.code)) Hrt$freestr(&op.stringB);
+}
+
+bool blockIsStale(const Drv_FCB* fcb) {
+    return fcb && !(fcb->stateFlags & (kStateOpen | kStateLive));
+}
+
+void performOpen(const DriverDefinition& driver, Operation& op) {
+    Drv_FCB& fcb = *op.fcb;
+    auto mode = static_cast<int32_t>(op.arg(0));
+    if (!fcb.fileName || !*fcb.fileName) {
+        op.error = 45;
+    } else {
+        op.error = openFile(driver, fcb, mode);
+    }
+    if (op.error != 0) {
+        fcb.controlFlags |= kCtlDiscard;
+        return;
+    }
+    fcb.openMode = mode;
+    if (mode & 0x30)
+        fcb.stateFlags |= kStateDenyMode;
+    else
+        fcb.stateFlags &= ~kStateDenyMode;
+    if (mode & 3)
+        fcb.stateFlags |= kStateForWriting;
+    else
+        fcb.stateFlags &= ~kStateForWriting;
+    Hrt$activate_drv(op.declaration, mode, 0, 0, 1, 1, 0);
+}
+
+void performClose(const DriverDefinition& driver, Operation& op) {
+    op.error = closeFile(driver, *op.fcb);
+    Hrt$ThreadedFileClose(op.declaration);
+    Hrt$deactivate_drv(op.declaration);
+}
+
+void performName(Operation& op) {
+    const Drv_FCB& fcb = *op.fcb;
+    if ((fcb.stateFlags & kStateOpen) && fcb.fileName) {
+        op.resultText = fcb.fileName;
+        return;
+    }
+    const Drv_FileDecl& decl = *op.declaration;
+    if (!decl.nameText) return;
+    if (decl.nameLength == -1) {
+        op.resultText = decl.nameText;
+    } else if (decl.nameLength == -2) {
+        op.resultText.assign(decl.nameText + 1, static_cast<uint8_t>(decl.nameText[0]));
+    } else if (decl.nameLength > 0) {
+        op.resultText.assign(decl.nameText, static_cast<std::size_t>(decl.nameLength));
+    }
+}
+
+void performSend(const DriverDefinition& driver, Operation& op) {
+    std::string text(op.stringA.text ? op.stringA.text : "",
+                     static_cast<std::size_t>(std::max(op.stringA.length, 0)));
+    if (text == "REGISTER") {
+        auto address = reinterpret_cast<uintptr_t>(driver.registration);
+        op.resultText = std::to_string(address);
+        op.result = static_cast<int32_t>(address);
+        if (!(op.fcb->stateFlags & kStateOpen)) op.fcb->controlFlags |= kCtlDiscard;
+        return;
+    }
+    text.resize(std::strlen(text.c_str()));
+    drv_Strup(text.data());
+    driver.layer->applyOption(*op.fcb, text, op.resultText);
+}
+
+void performCopyOrRename(Operation& op, int32_t rename) {
+    char* target = drv_MakeCSTRING(op.stringA.text, op.stringA.length);
+    if (!target) return;
+    op.error = drv_CopyOrRenameFile(op.fcb->fileName, target, rename);
+    Hrt$free(target);
+}
+
+int32_t currentKeyNumber(const Drv_FCB& fcb) {
+    if (!fcb.currentKey || !fcb.keyTable) return 0;
+    auto distance = reinterpret_cast<const uint8_t*>(fcb.currentKey) -
+                    static_cast<const uint8_t*>(fcb.keyTable);
+    return static_cast<int32_t>(distance / static_cast<std::ptrdiff_t>(sizeof(Drv_KCB))) + 1;
+}
+
+void performCore(const DriverDefinition& driver, Operation& op) {
+    Drv_FCB& fcb = *op.fcb;
+    switch (op.code) {
+        case Close: performClose(driver, op); break;
+        case CopyOrRename0: performCopyOrRename(op, 0); break;
+        case CopyOrRename1: performCopyOrRename(op, 1); break;
+        case Create:
+            op.error = (fcb.attributes & kAttrCreateAllowed) ? createFile(fcb) : 54;
+            break;
+        case Empty: op.error = emptyFile(fcb); break;
+        case Flush: op.error = flushFile(fcb); break;
+        case Lock: op.error = lockFile(fcb); break;
+        case LockWithTimeout:
+            op.error = lockFileWithTimeout(fcb, static_cast<int32_t>(op.arg(0)));
+            break;
+        case Unlock: op.error = unlockFile(fcb); break;
+        case Remove: op.error = removeFile(fcb); break;
+        case Name: performName(op); break;
+        case Open:
+        case Open2: performOpen(driver, op); break;
+        case Send: performSend(driver, op); break;
+        case CurrentKeyNumber: op.result = currentKeyNumber(fcb); break;
+        case Clear:
+            Hrt$CLEAR(fcb.recordBuffer, op.declaration->classDescriptor,
+                      static_cast<int32_t>(op.arg(0)));
+            break;
+        case EntryAddress:
+            op.result = static_cast<int32_t>(reinterpret_cast<uintptr_t>(driver.registration->entry));
+            break;
+        case SetKeyProperty:
+        case NoOp92:
+        case NoOp93: break;
+        default: op.error = kUnsupported; break;
+    }
+}
+
+void epilogue(const DriverDefinition& driver, Operation& op, const EntryState& state) {
+    Drv_FCB* fcb = op.declaration->fcb;
+    if (fcb && fcb->traceOn) {
+        int32_t elapsed = state.clockNoted ? Hrt$clock() - state.startTicks : 0;
+        drv_TraceOp(fcb, op.kcb, driver.registration->driverName, op.code, op.error, elapsed);
+    }
+    freeStrings(op);
+    if (fcb) drv_update_state(fcb, op.kcb, op.code, op.error, state.madeBlock ? 1 : 0);
+    if (pushesResult(op.code)) {
+        if (fcb) {
+            Hrt$PushString(op.resultText.data(), static_cast<int32_t>(op.resultText.size()));
+            if (fcb->controlFlags & kCtlDiscard) Hrt$StackHeap();
+        } else {
+            Hrt$PushString("", 0);
+        }
+    }
+    if (fcb) {
+        fcb->lastError = op.error == -1 ? 0 : op.error;
+        if (op.error == 0 && (fcb->controlFlags & kCtlClearError)) Hrt$clearerror();
+        if (fcb->controlFlags & kCtlStoreLastOp) fcb->lastOperation = op.code;
+        if ((fcb->controlFlags & kCtlDiscard) || state.deferredDiscard)
+            detachBlock(*op.declaration);
+    }
+    if (op.error != 0 && op.error != -1) {
+        Hrt$seterror(op.error);
+        Hrt$SetErrorFile(op.declaration);
+    }
+    if (op.error != 0 && (op.code == 2 || op.code == AtEnd)) op.result = 1;
+}
+
+}  // namespace
+
+int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* declaration,
+                 const intptr_t* args) {
+    if (code == Idle) return 0;
+    Hrt$ThreadedFileOpen(declaration);
+    Operation op;
+    op.code = code;
+    op.declaration = declaration;
+    op.args = args;
+    EntryState state;
+
+    if (discardsStaleBlock(code) && blockIsStale(declaration->fcb)) {
+        if (code == Close)
+            state.deferredDiscard = true;
+        else
+            detachBlock(*declaration);
+    }
+    popStrings(op);
+    if (!declaration->fcb) {
+        state.madeBlock = true;
+        op.error = attachBlock(driver, *declaration);
+        if (op.error != 0) {
+            if (declaration->fcb) declaration->fcb->controlFlags |= kCtlDiscard;
+            epilogue(driver, op, state);
+            return op.result;
+        }
+        setUpTrace(driver, *declaration->fcb);
+    }
+    op.fcb = declaration->fcb;
+    if (op.fcb->traceOn) {
+        state.clockNoted = true;
+        state.startTicks = Hrt$clock();
+    }
+    if (isKeyScoped(code)) {
+        const auto* key = reinterpret_cast<const Drv_KeyDecl*>(op.arg(0));
+        op.kcb = key ? key->kcb : nullptr;
+        if (op.args) ++op.args;
+    }
+    op.error = drv_check_state(op.fcb, op.kcb, code, popsStringA(code) ? &op.stringA : nullptr);
+    if (op.error == 0 && !driver.layer->perform(op)) performCore(driver, op);
+    epilogue(driver, op, state);
+    return op.result;
+}
+
+void startModule() { Hrt$init(); }
+void endModule() {}
+
+}  // namespace drv

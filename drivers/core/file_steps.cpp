@@ -1,0 +1,167 @@
+#include "file_steps.h"
+
+#include <memory>
+#include <thread>
+
+#include "block.h"
+#include "options_trace.h"
+
+namespace drv {
+
+namespace {
+
+constexpr uint32_t kLockOffset = 0;
+constexpr uint32_t kLockLength = 1;
+
+// Deny all, deny write and deny read keep other writers out, so the window
+// can be trusted.
+bool cachingMode(int32_t mode) { return (mode & 0x30) != 0; }
+
+uint32_t cacheSizeFor(int32_t mode, int32_t recordLength) {
+    if (static_cast<uint32_t>(recordLength) >= 0x7FFFFF7Fu) return 0xFFFFFEFFu;
+    uint32_t size = cachingMode(mode) ? 1024 : 512;
+    return std::max(size, 2 * static_cast<uint32_t>(recordLength));
+}
+
+void destroyFile(Drv_FCB& fcb) {
+    std::unique_ptr<BufferedFile> owned(fcb.file);
+    fcb.file = nullptr;
+}
+
+int32_t lockAttempt(Drv_FCB& fcb) {
+    int32_t answer = fileOf(fcb).lock(kLockOffset, kLockLength);
+    if (answer == 0) ++fcb.lockDepth;
+    return answer;
+}
+
+}  // namespace
+
+BufferedFile& fileOf(Drv_FCB& fcb) {
+    if (!fcb.file) fcb.file = std::make_unique<BufferedFile>().release();
+    return *fcb.file;
+}
+
+int32_t checkName(Drv_FCB& fcb) {
+    char full[260] = {};
+    int32_t error = drv_ChkName(fcb.fileName, full, ".", 0);
+    if (error != 0) return error;
+    freeText(fcb.fileName);
+    fcb.fileName = copyText(full);
+    return 0;
+}
+
+int32_t openFile(const DriverDefinition& driver, Drv_FCB& fcb, int32_t mode) {
+    int32_t error = checkName(fcb);
+    if (error == 0) error = fileOf(fcb).open(fcb.fileName, mode);
+    if (error == 0) {
+        int64_t length = fcb.file->length();
+        fcb.fileSize = length < 0 ? 0 : static_cast<uint32_t>(length);
+        error = length < 0 ? 5 : driver.layer->prepareOpen(fcb);
+    }
+    if (error == 0) {
+        uint32_t size = cacheSizeFor(mode, fcb.recordLength);
+        auto* buffer = static_cast<uint8_t*>(Hrt$calloc(size, 1));
+        if (!buffer) {
+            error = 8;  // not enough memory for the cache
+        } else {
+            bool caching = cachingMode(mode);
+            fcb.driverFlags = static_cast<uint8_t>(
+                caching ? (fcb.driverFlags | kFlagCaching) : (fcb.driverFlags & ~kFlagCaching));
+            fcb.file->setBuffer(caching ? 0 : 1, buffer, size);
+            if (fcb.buffer != buffer) Hrt$free(fcb.buffer);
+            fcb.buffer = buffer;
+            fcb.bufferSize = size;
+            applyDriverString(driver, fcb);
+            uint8_t flags = fcb.driverFlags & ~(kFlagReadOnly | kFlagShared);
+            if ((mode & 3) == 0) flags |= kFlagReadOnly;
+            if ((mode & 0xF0) == 0x40) flags |= kFlagShared;
+            fcb.driverFlags = flags;
+        }
+    }
+    if (error != 0) closeFile(driver, fcb);
+    return error;
+}
+
+int32_t createFile(Drv_FCB& fcb) {
+    if (int32_t error = checkName(fcb); error != 0) return error;
+    BufferedFile file;
+    int32_t error = file.create(fcb.fileName);
+    return error < 0 ? 5 : error;
+}
+
+// Close releases everything even when the last write fails; the failure is
+// still reported, since records the caller was told were written are lost.
+int32_t closeFile(const DriverDefinition& driver, Drv_FCB& fcb) {
+    int32_t error = 0;
+    if (fcb.file) {
+        if (fcb.file->flush() != 0) error = 5;
+        fcb.file->commit();
+        destroyFile(fcb);
+    }
+    fcb.lockDepth = 0;
+    Hrt$free(fcb.buffer);
+    fcb.buffer = nullptr;
+    fcb.bufferSize = 0;
+    driver.layer->releaseAtClose(fcb);
+    return error;
+}
+
+int32_t flushFile(Drv_FCB& fcb) {
+    if (!fcb.file) return 0;
+    int32_t error = fcb.file->flush() != 0 ? 5 : 0;
+    fcb.file->commit();
+    return error;
+}
+
+int32_t emptyFile(Drv_FCB& fcb) {
+    if (fileOf(fcb).truncate(0) != 0) return 5;
+    fcb.fileSize = 0;
+    return 0;
+}
+
+int32_t removeFile(Drv_FCB& fcb) {
+    if (int32_t error = checkName(fcb); error != 0) return error;
+    int32_t answer = __OsDeleteFile(fcb.fileName);
+    if (answer == 0 || answer == kOsFileNotFound || answer == kOsPathNotFound) return answer;
+    return 5;
+}
+
+int32_t lockFile(Drv_FCB& fcb) {
+    int32_t answer;
+    while ((answer = lockAttempt(fcb)) == kOsLockViolation) std::this_thread::yield();
+    return answer;
+}
+
+int32_t lockFileWithTimeout(Drv_FCB& fcb, int32_t seconds) {
+    int32_t deadline = Hrt$clock() + 100 * seconds;
+    for (;;) {
+        int32_t answer = lockAttempt(fcb);
+        if (answer == 0) return 0;
+        Hrt$DELAY(1000);
+        if (Hrt$clock() >= deadline) return answer;
+    }
+}
+
+int32_t lockForWrite(Drv_FCB& fcb) {
+    if (fcb.lockDepth == 0) return lockAttempt(fcb);
+    ++fcb.lockDepth;
+    return 0;
+}
+
+int32_t unlockFile(Drv_FCB& fcb) {
+    if (fcb.lockDepth == 0) return 0;
+    if (--fcb.lockDepth != 0) return 0;
+    return fileOf(fcb).unlock(kLockOffset, kLockLength);
+}
+
+int32_t takeFileSize(Drv_FCB& fcb, uint32_t& size) {
+    if ((fcb.driverFlags & kFlagShared) && !(fcb.driverFlags & kFlagCaching)) {
+        int64_t length = fcb.file ? fcb.file->length() : -1;
+        if (length < 0) return 5;
+        fcb.fileSize = static_cast<uint32_t>(length);
+    }
+    size = fcb.fileSize;
+    return 0;
+}
+
+}  // namespace drv

@@ -1,0 +1,47 @@
+// A file declaration as the host builds it for an application: the
+// Drv_FileDecl record with its name, driver string and owner texts, the
+// record buffer and the record's class descriptor, all owned here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drv_records.h"
+#include "record_description.h"
+
+namespace x9host {
+
+struct DeclarationSpec {
+    std::string fileName;
+    std::vector<FieldSpec> fields;
+    std::string driverString;
+    std::string owner;
+    uint8_t attributes = 0;
+};
+
+class Declaration {
+public:
+    explicit Declaration(const DeclarationSpec& spec);
+    Declaration(const Declaration&) = delete;
+    Declaration& operator=(const Declaration&) = delete;
+
+    Drv_FileDecl* get() { return &decl_; }
+    Drv_FCB* block() const { return decl_.fcb; }
+    uint8_t* record() { return record_.data(); }
+    int32_t recordLength() const { return static_cast<int32_t>(record_.size()); }
+    std::string recordText() const { return {record_.begin(), record_.end()}; }
+    // Fills the record buffer with the text, blank-padded or cut.
+    void setRecord(const std::string& text);
+    // Gives the name text another length rule (-1 zero-terminated, -2 length
+    // byte first), as hosts pass names in several forms.
+    void setNameForm(int32_t lengthRule);
+
+private:
+    std::string name_, driver_, owner_;
+    RecordDescription description_;
+    std::vector<uint8_t> record_;
+    Drv_FileDecl decl_{};
+};
+
+}  // namespace x9host

@@ -1,0 +1,34 @@
+#include "driver_call.h"
+
+#include "drv_op.h"
+#include "host_control.h"
+
+namespace x9host {
+
+CallResult callDriver(const Plugin& plugin, Declaration& declaration, int32_t code,
+                      const std::vector<intptr_t>& args, const std::vector<std::string>& strings) {
+    std::size_t depth = stringStackDepth();
+    for (auto s = strings.rbegin(); s != strings.rend(); ++s)
+        Hrt$PushString(s->data(), static_cast<int32_t>(s->size()));
+    // Room past the given arguments, so a driver reading more finds zeros.
+    std::vector<intptr_t> words(args);
+    words.resize(args.size() + 8, 0);
+    uint64_t serial = errorSerial();
+    CallResult result;
+    result.ret = plugin.entry()(code, declaration.get(), words.data());
+    if (errorSerial() != serial) result.err = errorCode();
+    if (pushesResult(code) && stringStackDepth() > depth) {
+        HrtString top{};
+        Hrt$PopTemp(&top);
+        result.str = std::string(top.text, static_cast<std::size_t>(top.length));
+        Hrt$freestr(&top);
+    }
+    dropStrings(depth);
+    return result;
+}
+
+void releaseDeclaration(const Plugin& plugin, Declaration& declaration) {
+    for (int i = 0; i < 2 && declaration.block(); ++i) callDriver(plugin, declaration, Close);
+}
+
+}  // namespace x9host

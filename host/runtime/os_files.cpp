@@ -1,0 +1,192 @@
+// The runtime's OS file services on POSIX. Each answers 0 or the runtime's
+// error number (2 file not found, 3 path not found, 5 access denied, 32 lock
+// held elsewhere) and consults the fault table before touching the OS.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <mutex>
+
+#include "fault_table.h"
+#include "host_control.h"
+
+namespace {
+
+std::mutex faultMutex;
+x9host::OsFaults faults;
+
+bool parentExists(const char* name) {
+    std::error_code ec;
+    auto parent = std::filesystem::path(name).parent_path();
+    return parent.empty() || std::filesystem::is_directory(parent, ec);
+}
+
+int32_t fromErrno(int error, const char* name = nullptr) {
+    switch (error) {
+        case 0: return 0;
+        case ENOENT: return (name && !parentExists(name)) ? kOsPathNotFound : kOsFileNotFound;
+        case ENOTDIR: return kOsPathNotFound;
+        case EAGAIN:
+#if EAGAIN != EWOULDBLOCK
+        case EWOULDBLOCK:
+#endif
+            return kOsLockViolation;
+        case EBADF: return 6;
+        case EMFILE:
+        case ENFILE: return 4;
+        case ENOSPC: return 112;
+        default: return kOsAccessDenied;
+    }
+}
+
+int openFlags(int32_t mode) {
+    switch (mode & 3) {
+        case 0: return O_RDONLY;
+        case 1: return O_WRONLY;
+        default: return O_RDWR;
+    }
+}
+
+// The one-byte file lock is an open-file-description lock, so two handles of
+// one process exclude each other as two processes would.
+int32_t setLock(int32_t handle, uint32_t offset, uint32_t length, short type) {
+    struct flock region {};
+    region.l_type = type;
+    region.l_whence = SEEK_SET;
+    region.l_start = static_cast<off_t>(offset);
+    region.l_len = static_cast<off_t>(length);
+    if (fcntl(handle, F_OFD_SETLK, &region) == 0) return 0;
+    if (errno == EACCES) return kOsLockViolation;
+    return fromErrno(errno);
+}
+
+}  // namespace
+
+namespace x9host {
+
+void setOsFaults(const OsFaults& table) {
+    std::lock_guard lock(faultMutex);
+    faults = table;
+}
+void clearOsFaults() { setOsFaults({}); }
+OsFaults osFaults() {
+    std::lock_guard lock(faultMutex);
+    return faults;
+}
+
+bool detail::consumeFault(int32_t OsFaults::*counter, OsFaults* snapshot) {
+    std::lock_guard lock(faultMutex);
+    *snapshot = faults;
+    int32_t& left = faults.*counter;
+    if (left == 0) return false;
+    if (left > 0) --left;
+    return true;
+}
+
+}  // namespace x9host
+
+using x9host::OsFaults;
+using x9host::detail::consumeFault;
+
+extern "C" {
+
+int32_t __OsOpenFile(const char* name, int32_t* handle, int32_t mode) {
+    *handle = 0;
+    int fd = ::open(name, openFlags(mode) | O_CLOEXEC);
+    if (fd < 0) return fromErrno(errno, name);
+    *handle = fd;
+    return 0;
+}
+
+int32_t __OsCreateFile(const char* name, int32_t* handle, int32_t) {
+    *handle = 0;
+    int fd = ::open(name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return fromErrno(errno, name);
+    *handle = fd;
+    return 0;
+}
+
+int32_t __OsCloseFile(int32_t handle) { return ::close(handle) == 0 ? 0 : fromErrno(errno); }
+
+int32_t __OsReadFile(int32_t handle, uint32_t count, void* buffer, uint32_t* done) {
+    *done = 0;
+    OsFaults table;
+    if (consumeFault(&OsFaults::failingReads, &table)) return table.readError;
+    auto* out = static_cast<char*>(buffer);
+    while (*done < count) {
+        ssize_t n = ::read(handle, out + *done, count - *done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fromErrno(errno);
+        if (n == 0) break;
+        *done += static_cast<uint32_t>(n);
+    }
+    return 0;
+}
+
+// A count of 0 writes nothing: the position it leaves is where a following
+// truncate cuts.
+int32_t __OsWriteFile(int32_t handle, uint32_t count, const void* buffer, uint32_t* done) {
+    *done = 0;
+    OsFaults table;
+    if (count > 0 && consumeFault(&OsFaults::shortWrites, &table))
+        count = std::min(count, table.shortWriteBytes);
+    const auto* in = static_cast<const char*>(buffer);
+    while (*done < count) {
+        ssize_t n = ::write(handle, in + *done, count - *done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fromErrno(errno);
+        *done += static_cast<uint32_t>(n);
+    }
+    return 0;
+}
+
+int32_t __OsSeekFile(int32_t handle, uint32_t offset, int32_t origin) {
+    OsFaults table;
+    if (consumeFault(&OsFaults::failingSeeks, &table)) return table.seekError;
+    int whence = origin == 2 ? SEEK_END : origin == 1 ? SEEK_CUR : SEEK_SET;
+    off_t where = origin == 0 ? static_cast<off_t>(offset)
+                              : static_cast<off_t>(static_cast<int32_t>(offset));
+    return ::lseek(handle, where, whence) < 0 ? fromErrno(errno) : 0;
+}
+
+int32_t __OsGetFilePos(int32_t handle, uint32_t* position) {
+    off_t at = ::lseek(handle, 0, SEEK_CUR);
+    if (at < 0) return fromErrno(errno);
+    *position = static_cast<uint32_t>(at);
+    return 0;
+}
+
+int32_t __OsGetFileLen(int32_t handle, uint32_t* length) {
+    struct stat info {};
+    if (::fstat(handle, &info) != 0) return fromErrno(errno);
+    *length = static_cast<uint32_t>(info.st_size);
+    return 0;
+}
+
+int32_t __OsFileTruncate(int32_t handle) {
+    OsFaults table;
+    if (consumeFault(&OsFaults::failingTruncates, &table)) return kOsAccessDenied;
+    off_t at = ::lseek(handle, 0, SEEK_CUR);
+    if (at < 0) return fromErrno(errno);
+    return ::ftruncate(handle, at) == 0 ? 0 : fromErrno(errno);
+}
+
+int32_t __OsLockFile(int32_t handle, uint32_t offset, uint32_t length) {
+    OsFaults table;
+    if (consumeFault(&OsFaults::failingLocks, &table)) return table.lockError;
+    return setLock(handle, offset, length, F_WRLCK);
+}
+
+int32_t __OsUnlockFile(int32_t handle, uint32_t offset, uint32_t length) {
+    return setLock(handle, offset, length, F_UNLCK);
+}
+
+int32_t __OsCommitFile(int32_t handle) { return ::fsync(handle) == 0 ? 0 : fromErrno(errno); }
+
+int32_t __OsDeleteFile(const char* name) {
+    return ::unlink(name) == 0 ? 0 : fromErrno(errno, name);
+}
+
+}  // extern "C"

@@ -1,0 +1,42 @@
+// x9rec PLUGIN [SCRIPT]: loads a driver plug-in and runs the script (or
+// standard input) against it.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "script_runner.h"
+
+namespace {
+
+std::string consoleDirectory(const char* argv0) {
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || self.filename().string().find("qemu") != std::string::npos) self = argv0;
+    return std::filesystem::absolute(self, ec).parent_path().string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::cerr << "usage: x9rec PLUGIN [SCRIPT]\n";
+        return x9rec::kScriptUnparsable;
+    }
+    try {
+        x9host::Plugin plugin(x9rec::pluginPath(argv[1], consoleDirectory(argv[0])));
+        if (argc == 3) {
+            std::ifstream script(argv[2]);
+            if (!script) {
+                std::cerr << "x9rec: cannot read " << argv[2] << "\n";
+                return 1;
+            }
+            return x9rec::runScript(plugin, script, std::cout, std::cerr);
+        }
+        return x9rec::runScript(plugin, std::cin, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cerr << "x9rec: " << e.what() << "\n";
+        return 1;
+    }
+}
