@@ -1,0 +1,160 @@
+// frmLoader's life: start-up (Form_Load), the resize rule with its snap-back,
+// closing (refused while an operation runs), and the menu entries that belong
+// to the window itself.
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QStatusBar>
+#include <cmath>
+
+#include "about_box.h"
+#include "link.h"
+#include "loader_state.h"
+#include "loader_window.h"
+#include "version.h"
+
+namespace vrx {
+
+namespace {
+
+const std::array<QString, 8> kSlotNames = {
+    QString(),
+    QStringLiteral("Secondary Executable"),
+    QStringLiteral("UBoot image"),
+    QStringLiteral("Root FS image"),
+    QStringLiteral("Kernel image"),
+    QStringLiteral("UBoot marker (0x80000000)"),
+    QStringLiteral("UBoot marker (0x82000000)"),
+    QStringLiteral("maximum address"),
+};
+
+}  // namespace
+
+void LoaderWindow::Form_Load() {
+    for (int port = 1; port <= kPortCount; ++port)
+        cmbComPort_->addItem(QStringLiteral("COM%1:").arg(port), port);
+    cmbComPort_->setCurrentIndex(0);
+    showPortDevice();
+
+    LoaderState& state = loaderState();
+    state.sSlotName = kSlotNames;
+    link_->SetResponseTimeout(false);
+    state.bCancel = false;
+    txtStatus_->clear();
+    logText_.clear();
+    cmdStartPrimary_->setEnabled(false);
+    cmdStartSecondary_->setEnabled(false);
+    cmdURK_->setEnabled(false);
+    lblHeader_->setText(lblHeader_->text() + HeaderVersionSuffix());
+
+    programPath_ = setup_.programPath.isEmpty() ? QCoreApplication::applicationFilePath()
+                                                : setup_.programPath;
+    const QFileInfo program(programPath_);
+    programFolder_ = program.absolutePath();
+    state.sIniFile = programFolder_ + QLatin1Char('/') + program.completeBaseName() + ".INI";
+    iniStartupLoad();
+    placeProgressBar();
+    cdlInitDir_ = programFolder_;
+}
+
+void LoaderWindow::iniStartupLoad() {
+    // The INI file's start-up load goes here once the INI reader exists.
+}
+
+void LoaderWindow::placeProgressBar() {
+    statusBar()->addPermanentWidget(pgbDownload_);
+    pgbDownload_->show();
+    pgbDownload_->setValue(0);
+}
+
+void LoaderWindow::showPortDevice() {
+    const int port = selectedPort();
+    const QString device = port > 0 ? deviceForPort(port) : QString();
+    lblDevice_->setText(device.isEmpty() ? QStringLiteral("(no device)") : device);
+    for (int i = 0; i < cmbComPort_->count(); ++i) {
+        const QString mapped = deviceForPort(cmbComPort_->itemData(i).toInt());
+        cmbComPort_->setItemData(i, mapped.isEmpty() ? QStringLiteral("no device") : mapped,
+                                 Qt::ToolTipRole);
+    }
+}
+
+void LoaderWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void LoaderWindow::Form_Resize() {
+    if (isMinimized()) return;
+    const int h = height();
+    const int w = width();
+    if (gaps_.iFraHeightGap == 0) {
+        gaps_.iFraHeightGap = h - fraControl_->height();
+        gaps_.iTxtHeightGap = h - txtStatus_->height();
+        gaps_.iFraWidthGap = w - fraControl_->width();
+        gaps_.iTxtWidthGap = w - txtStatus_->width();
+    }
+    const int fraHeight = h - gaps_.iFraHeightGap;
+    const int txtHeight = h - gaps_.iTxtHeightGap;
+    const int fraWidth = w - gaps_.iFraWidthGap;
+    const int txtWidth = w - gaps_.iTxtWidthGap;
+    if (fraHeight < 0 || txtHeight < 0 || fraWidth < 0 || txtWidth < 0) {
+        // Smaller than this the frame or the log would vanish: back to the
+        // last size that could be laid out.
+        if (gaps_.iLastHeight > 0 && gaps_.iLastWidth > 0) resize(gaps_.iLastWidth, gaps_.iLastHeight);
+        return;
+    }
+    fraControl_->resize(fraWidth, fraHeight);
+    txtStatus_->resize(txtWidth, txtHeight);
+    gaps_.iLastHeight = h;
+    gaps_.iLastWidth = w;
+}
+
+void LoaderWindow::closeEvent(QCloseEvent* event) {
+    if (Form_Unload())
+        event->ignore();
+    else
+        event->accept();
+}
+
+bool LoaderWindow::Form_Unload() {
+    LoaderState& state = loaderState();
+    state.bCancel = true;
+    const bool refuse = state.bBusy;
+    if (line_.isOpen()) guarded([this] { link_->ClosePort(); });
+    return refuse;
+}
+
+void LoaderWindow::mnuAbout_Click() {
+    AboutBox box(dialogs_, this);
+    box.exec();
+}
+
+void LoaderWindow::mnuWriteIni_Click() {
+    LoaderState& state = loaderState();
+    state.sMsg = QStringLiteral("Not yet implemented. Please edit ") + state.sIniFile +
+                 QStringLiteral(" yourselfes");
+    dialogs_.message(MessageIcon::Information, "Not yet implemented", state.sMsg);
+}
+
+void LoaderWindow::mnuLoadIni_Click() {
+    // Filled in by the INI reader.
+}
+
+void LoaderWindow::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        // Only debug mode lets errors out of the handlers; show them and keep
+        // the program running rather than ending it.
+        dialogs_.message(MessageIcon::Exclamation, "Error", QString::fromLocal8Bit(e.what()));
+    }
+}
+
+}  // namespace vrx
