@@ -18,7 +18,10 @@ void MemoryLine::open(const QString& device, const QString& settings) {
 
 void MemoryLine::close() { open_ = false; }
 
-void MemoryLine::discardInput() { received_.clear(); }
+void MemoryLine::discardInput() {
+    received_.clear();
+    if (peer_) emit peer_->peerDiscardedInput();
+}
 
 void MemoryLine::write(const QByteArray& bytes) {
     if (!open_) throw SerialError("write on a closed port");

@@ -53,6 +53,9 @@ public:
 signals:
     // DTR on this end changed (the peer watches it for a reset pulse).
     void dtrChanged(bool on);
+    // The peer dropped its unread input, as a port does when it is opened (the
+    // simulated board takes it as the moment to reset).
+    void peerDiscardedInput();
 
 private:
     void deliver(const QByteArray& bytes);
