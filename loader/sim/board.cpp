@@ -59,6 +59,7 @@ Board::Board(SerialLine& line, Mode mode, QObject* parent)
     connect(&line_, &SerialLine::dataArrived, this, &Board::onData);
     if (auto* memory = qobject_cast<MemoryLine*>(&line_)) {
         connect(memory, &MemoryLine::dtrChanged, this, &Board::dtrChanged);
+        connect(memory, &MemoryLine::peerDiscardedInput, this, &Board::loaderOpened);
     }
     if (!line_.isOpen()) line_.open("board", "115200,N,8,1");
     powerCycle();
@@ -133,6 +134,12 @@ void Board::dtrChanged(bool on) {
         powerCycle();
     }
     dtrDropped_.invalidate();
+}
+
+void Board::loaderOpened() {
+    if (!resetOnOpen_) return;
+    note("the loader opened the port");
+    powerCycle();
 }
 
 void Board::clearCapture() {

@@ -17,14 +17,18 @@
 //             loader. Lets one running board serve both loader buttons.
 //
 // Boot ID and reset. The boot ROM sends its boot ID "5" once per reset, after
-// resetDelay() (so it lands after whatever input the loader discards while it
-// opens the port). The board resets on powerCycle(), and on a DTR pulse when
-// the line is a MemoryLine (DTR dropped and raised again within 1 s): boards
-// of this kind hang their reset on the adapter's DTR. vrx-board-sim, serving a
-// pseudo-terminal where DTR does not exist, also resets when the loader opens
-// the port (see pty_line.h). setBootIdRepeat() makes the boot ROM repeat the
-// boot ID until the first byte arrives; it is off by default because a repeat
-// that crosses the loader's "A" leaves a stale "5" in the loader's input.
+// resetDelay(). The board resets on powerCycle(); on a DTR pulse of the
+// loader's MemoryLine end (DTR dropped and raised again within 1 s); and, while
+// resetOnOpen() holds (the default), whenever the loader opens the port: boards
+// of this kind hang their reset on the adapter's DTR, which a port raises as it
+// opens. "The loader opens the port" is seen as the loader discarding its
+// input, which its OpenPort does right after opening (MemoryLine's
+// peerDiscardedInput(); PtyLine's peerOpened()/peerDiscardedInput(), wired by
+// vrx-board-sim to loaderOpened()). The reset delay lets that discard pass
+// before the boot ID goes out, so a user who presses "Load bin's" sees the
+// board answer at once. setBootIdRepeat() makes the boot ROM repeat its boot ID
+// until the first byte arrives; it is off by default because a repeat that
+// crosses the loader's "A" leaves a stale "5" in the loader's input.
 //
 // Checking. Every byte the loader sends is kept (received()), and every answer
 // the board sends (sent()). The board checks what it receives against the
@@ -165,6 +169,8 @@ public:
     void setResetDelay(int ms) { resetDelayMs_ = ms; }
     int resetDelay() const { return resetDelayMs_; }
     void setBootIdRepeat(int ms) { bootIdRepeatMs_ = ms; }
+    void setResetOnOpen(bool on) { resetOnOpen_ = on; }
+    bool resetOnOpen() const { return resetOnOpen_; }
     // Bytes the boot ROM sends before its boot ID (line noise).
     void setBootNoise(const QByteArray& noise) { bootNoise_ = noise; }
 
@@ -181,6 +187,8 @@ public:
     void inject(const QByteArray& bytes); // send bytes to the loader now, whatever the state
     // DTR of the loader's end changed; a drop followed by a raise within 1 s resets.
     void dtrChanged(bool on);
+    // The loader opened the port: resets the board when resetOnOpen() holds.
+    void loaderOpened();
 
     // --- observation ---
     State state() const { return state_; }
@@ -247,6 +255,7 @@ private:
     QByteArray versionText_ = "VRX5520 fl_burn (simulated) 1.0";
     int resetDelayMs_ = 50;
     int bootIdRepeatMs_ = 0;
+    bool resetOnOpen_ = true;
     QByteArray bootNoise_;
     std::vector<FaultRule> faults_;
     InfoFrameFault infoFault_ = InfoFrameFault::None;
