@@ -12,10 +12,14 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <ostream>
 
 #include "link.h"
 #include "loader_state.h"
 #include "memory_line.h"
+
+// Readable strings in test failures.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace vrx::test {
 
