@@ -70,6 +70,8 @@ protected:
         setup.programPath = folder.path() + "/VRX5520_Loader";
         setup.portDevice = [](int port) { return QString("/dev/ttyTEST%1").arg(port); };
         window = std::make_unique<LoaderWindow>(*pair.loaderEnd, dialogs, setup);
+        startupBoxes = dialogs.boxes;
+        dialogs.boxes.clear();
         return *window;
     }
 
@@ -92,6 +94,8 @@ protected:
     MemoryLinePair pair;
     ScriptedDialogs dialogs;
     std::unique_ptr<LoaderWindow> window;
+    // The boxes shown while the window started (the INI file's "No file").
+    std::vector<ScriptedDialogs::Box> startupBoxes;
 };
 
 }  // namespace vrx::test

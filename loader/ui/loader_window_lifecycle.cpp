@@ -64,10 +64,6 @@ void LoaderWindow::Form_Load() {
     cdlInitDir_ = programFolder_;
 }
 
-void LoaderWindow::iniStartupLoad() {
-    // The INI file's start-up load goes here once the INI reader exists.
-}
-
 void LoaderWindow::placeProgressBar() {
     statusBar()->addPermanentWidget(pgbDownload_);
     pgbDownload_->show();
@@ -141,10 +137,6 @@ void LoaderWindow::mnuWriteIni_Click() {
     state.sMsg = QStringLiteral("Not yet implemented. Please edit ") + state.sIniFile +
                  QStringLiteral(" yourselfes");
     dialogs_.message(MessageIcon::Information, "Not yet implemented", state.sMsg);
-}
-
-void LoaderWindow::mnuLoadIni_Click() {
-    // Filled in by the INI reader.
 }
 
 void LoaderWindow::guarded(const std::function<void()>& handler) {
