@@ -89,6 +89,7 @@ void Board::powerCycle() {
     target_ = nullptr;
     headerDone_ = false;
     sPending_ = false;
+    runHeader_ = runData_ = runEnd_ = false;
     frameLength_ = 0;
     activeTerminal_ = nullptr;
     // RAM does not survive a power cycle; the NAND does.

@@ -123,7 +123,8 @@ struct LoadedImage {
     bool complete() const { return quint32(data.size()) == size; }
 };
 
-// What the flash loader was told to program, and what it programmed.
+// What the flash loader was told to program, and what it programmed. Kept
+// across resets, as the flash keeps its contents; a new header starts afresh.
 struct NandRecord {
     bool headerSeen = false;
     quint32 address = 0;   // flash address from the header
@@ -278,6 +279,11 @@ private:
     LoadedImage* target_ = nullptr;  // image being received (in iram_ or sdram_)
     bool headerDone_ = false;  // address and size of `target_` received
     bool sPending_ = false;    // flash loader: "F" answered, "S" expected
+    // Frames this flash loader run has taken; the NAND record outlives a reset,
+    // the order of a run does not.
+    bool runHeader_ = false;
+    bool runData_ = false;
+    bool runEnd_ = false;
     quint32 frameLength_ = 0;  // flash loader: L of the frame in pending_ (0 until known)
 
     std::optional<LoadedImage> iram_;

@@ -61,7 +61,7 @@ void Board::frameLengthKnown() {
         case kNandHeader: expected = 24; break;
         case kEndOfData: expected = 12; break;
         case kNandData:
-            if (nand_.headerSeen) expected = quint64(nand_.size) + kFrameOverhead;
+            if (runHeader_) expected = quint64(nand_.size) + kFrameOverhead;
             break;
         default: violate("flash loader: unknown frame code " + codeText(code));
     }
@@ -111,14 +111,15 @@ void Board::handleFrame() {
         case kEndOfData:
             note("flash loader: END-OF-DATA");
             expectPayload(QByteArray::fromHex("A30000"));
-            if (!nand_.dataReceived) violate("flash loader: END-OF-DATA before the data frame");
+            if (!runData_) violate("flash loader: END-OF-DATA before the data frame");
+            runEnd_ = true;
             nand_.endOfData = true;
             answer(Step::EndAck, kAck);
             break;
         case kNandComplete:
             note("flash loader: NAND FLASH COMPLETE");
             expectPayload(QByteArray(1, char(kNandComplete)));
-            if (!nand_.endOfData) violate("flash loader: NAND FLASH COMPLETE before END-OF-DATA");
+            if (!runEnd_) violate("flash loader: NAND FLASH COMPLETE before END-OF-DATA");
             nand_.complete = true;
             answer(Step::CompleteAck, kAck);
             break;
@@ -137,6 +138,8 @@ void Board::handleHeader(const QByteArray& payload) {
     }
     nand_ = NandRecord{};
     nand_.headerSeen = true;
+    runHeader_ = true;
+    runData_ = runEnd_ = false;
     nand_.address = le32(payload, 0);
     nand_.size = le32(payload, 4);
     const quint32 number = le32(payload, 8);
@@ -165,7 +168,8 @@ void Board::handleHeader(const QByteArray& payload) {
 
 void Board::handleData(const QByteArray& payload) {
     note(QString("flash loader: NAND FLASH DATA, %1 bytes").arg(payload.size()));
-    if (!nand_.headerSeen) violate("flash loader: data frame before the header");
+    if (!runHeader_) violate("flash loader: data frame before the header");
+    runData_ = true;
     nand_.data = payload;
     nand_.dataReceived = true;
     answer(Step::DataAck, kAck);
