@@ -50,7 +50,12 @@ int32_t writeAt(Drv_FCB& fcb, uint32_t position, uint32_t length) {
         Hrt$ANSITOOEMdesc(fcb.oemBuffer, classOf(fcb));
         source = fcb.oemBuffer;
     }
-    if (file.write(source, length) != static_cast<int32_t>(length)) return kWriteFailed;
+    if (file.write(source, length) != static_cast<int32_t>(length)) {
+        // A part of an append must not stay behind the last whole record,
+        // where a shared file's next size query would count it.
+        if (position == 0) file.truncate(at);
+        return kWriteFailed;
+    }
     fcb.lastTransfer = length;
     if (position == 0) fcb.fileSize += length;
     fcb.driverFlags |= kFlagCurrent;
