@@ -66,6 +66,7 @@ RecordDescription describeRecord(const std::vector<FieldSpec>& fields) {
 
 std::optional<std::vector<FieldSpec>> parseFieldList(const std::string& text) {
     std::vector<FieldSpec> fields;
+    if (!text.empty() && text.back() == ',') return std::nullopt;
     std::string_view rest = text;
     while (!rest.empty()) {
         auto comma = rest.find(',');

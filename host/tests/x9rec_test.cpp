@@ -1,0 +1,129 @@
+// The x9rec console's contract: script syntax, the result line format, and
+// its exit status.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host_control.h"
+#include "record_text.h"
+#include "script_runner.h"
+
+namespace {
+
+TEST(RecordText, QuotesEveryByteUnambiguously) {
+    EXPECT_EQ(x9rec::quoteBytes("plain text"), "\"plain text\"");
+    EXPECT_EQ(x9rec::quoteBytes("a\"b\\c"), R"("a\"b\\c")");
+    EXPECT_EQ(x9rec::quoteBytes(std::string("\0\x1A\x7F\xFF~ ", 6)), R"("\x00\x1A\x7F\xFF~ ")");
+}
+
+TEST(PluginPath, NamesThePluginsBesideTheConsole) {
+    EXPECT_EQ(x9rec::pluginPath("DOS", "/opt/x9"), "/opt/x9/X9DOSX.so");
+    EXPECT_EQ(x9rec::pluginPath("ASCII", "/opt/x9"), "/opt/x9/X9ASCX.so");
+    EXPECT_EQ(x9rec::pluginPath("./my.so", "/opt/x9"), "./my.so");
+}
+
+class Console : public ::testing::Test {
+protected:
+    Console() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "x9recXXXXXX").string();
+        root = mkdtemp(pattern.data());
+    }
+    ~Console() override {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    // Runs the script with "$D" standing for the scratch folder.
+    std::string run(std::string script, int expectedExit = x9rec::kScriptDone) {
+        for (std::size_t at; (at = script.find("$D")) != std::string::npos;)
+            script.replace(at, 2, root.string());
+        std::istringstream in(script);
+        std::ostringstream out;
+        errors.str("");
+        EXPECT_EQ(x9rec::runScript(plugin, in, out, errors), expectedExit);
+        return out.str();
+    }
+    static inline const x9host::Plugin plugin{X9DOSX_PATH};
+    std::filesystem::path root;
+    std::ostringstream errors;
+};
+
+TEST_F(Console, RunsOperationsAndPrintsOneLineEach) {
+    std::ofstream(root / "f.bin") << "first.....second....";
+    std::string out = run(
+        "# comment\n"
+        "\n"
+        "decl file=$D/f.bin fields=18:10 driver=/FILEBUFFERS=1 owner=me attr=4\n"
+        "OPEN 0x12\n"
+        "  setfirst\n"
+        "next\n"
+        "position\n"
+        "reget 11\n"
+        "resetto 11\n"
+        "scan\n"
+        "rec new\r\n"
+        "add\n"
+        "send filebuffers\n"
+        "getproperty 29462 0\n"
+        "setproperty 29446 0 250\n"
+        "raw 24 0\n"
+        "raw 16 1\n"
+        "state\n");
+    EXPECT_EQ(out,
+              "open ret=0 err=0\n"
+              "setfirst ret=0 err=0\n"
+              "next ret=0 err=0 rec=\"first.....\"\n"
+              "position ret=0 err=0 str=\"\\x01\\x00\\x00\\x00\"\n"
+              "reget ret=0 err=0 rec=\"second....\"\n"
+              "resetto ret=0 err=0\n"
+              "scan n=1 err=33\n"
+              "add ret=0 err=0\n"
+              "send ret=0 err=0 str=\"512\"\n"
+              "getproperty ret=0 err=80 str=\"\"\n"
+              "setproperty ret=0 err=80\n"
+              "raw ret=0 err=0 rec=\"new       \"\n"
+              "raw ret=0 err=0 rec=\"first.....\"\n"
+              "state cur=0 next=31 last=10 size=30 flags=0x09\n");
+}
+
+TEST_F(Console, EmptyFileNameAndOperationsBeforeOpen) {
+    EXPECT_EQ(run("decl file= fields=18:4\nstate\nopen 0x42\nstate\n"),
+              "state none\nopen ret=0 err=45\nstate none\n");
+}
+
+TEST_F(Console, StopsWithStatus2AtALineItCannotParse) {
+    for (const char* bad : {"frobnicate", "getat", "getat x", "getat 1 2", "decl fields=18:4",
+                            "decl file=a fields=18", "raw", "decl file=a fields=18:4 colour=red"}) {
+        SCOPED_TRACE(bad);
+        std::string out = run(std::string("decl file=$D/a fields=18:4\nsetfirst\n") + bad +
+                                  "\nsetfirst\n",
+                              x9rec::kScriptUnparsable);
+        EXPECT_EQ(out, "setfirst ret=0 err=0\n");
+        EXPECT_NE(errors.str().find("line 3"), std::string::npos);
+    }
+    run("next\n", x9rec::kScriptUnparsable);  // no declaration yet
+}
+
+#if !defined(__i386__)
+// The program itself; the 32-bit build runs under an emulator that cannot
+// start another 32-bit program.
+TEST_F(Console, ProgramExitStatus) {
+    std::ofstream(root / "ok.txt") << "decl file=" << (root / "x").string()
+                                   << " fields=18:4\nopen 0x42\n";
+    std::ofstream(root / "bad.txt") << "decl file=x fields=18:4\nnosuchop\n";
+    std::string console = X9REC_PATH;
+    auto status = [&](const std::string& args) {
+        int raw = std::system((console + " " + args + " >/dev/null 2>&1").c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(status("DOS " + (root / "ok.txt").string()), 0);
+    EXPECT_EQ(status("DOS " + (root / "bad.txt").string()), 2);
+    EXPECT_EQ(status("DOS < " + (root / "ok.txt").string()), 0);
+    EXPECT_NE(status((root / "missing.so").string() + " " + (root / "ok.txt").string()), 0);
+}
+#endif
+
+}  // namespace
