@@ -11,7 +11,7 @@ using vrx::sim::Mode;
 using vrx::sim::State;
 using vrx::sim::Step;
 
-class BootTest : public BoardFixture {
+class SimBootTest : public BoardFixture {
 protected:
     void SetUp() override {
         BoardFixture::SetUp();
@@ -30,7 +30,7 @@ protected:
     }
 };
 
-TEST_F(BootTest, PrimaryLoadPutsTheExactCodeIntoIram) {
+TEST_F(SimBootTest, PrimaryLoadPutsTheExactCodeIntoIram) {
     const QByteArray code("\x00\x01\xff\x35\x41 primary", 14);
     bootIram(code, 0x0100);
     EXPECT_EQ(expect(1), "X");
@@ -45,14 +45,14 @@ TEST_F(BootTest, PrimaryLoadPutsTheExactCodeIntoIram) {
     EXPECT_TRUE(board->violations().isEmpty()) << board->violations().join("\n").toStdString();
 }
 
-TEST_F(BootTest, HandshakeBytesArrivingInOneChunkAreTakenInOrder) {
+TEST_F(SimBootTest, HandshakeBytesArrivingInOneChunkAreTakenInOrder) {
     EXPECT_EQ(expect(1), "5");
     send("AU3" + le32(0x20) + le32(2) + "ab");
     EXPECT_EQ(expect(3), "5RX");
     EXPECT_EQ(board->iram()->data, "ab");
 }
 
-TEST_F(BootTest, EveryCommandLoadsItsImageIntoSdram) {
+TEST_F(SimBootTest, EveryCommandLoadsItsImageIntoSdram) {
     bootPrimary();
     struct Case {
         char letter;
@@ -77,13 +77,13 @@ TEST_F(BootTest, EveryCommandLoadsItsImageIntoSdram) {
     EXPECT_TRUE(board->violations().isEmpty()) << board->violations().join("\n").toStdString();
 }
 
-TEST_F(BootTest, EmptyImageIsAcceptedAndDoneAtOnce) {
+TEST_F(SimBootTest, EmptyImageIsAcceptedAndDoneAtOnce) {
     bootPrimary();
     send(QByteArray("u") + le32(0x80000000) + le32(0));
     EXPECT_EQ(expect(2), "ot");
 }
 
-TEST_F(BootTest, StartingTheSecondaryGivesATerminal) {
+TEST_F(SimBootTest, StartingTheSecondaryGivesATerminal) {
     vrx::sim::TerminalConfig secondary;
     secondary.banner = "Linux\r\n";
     secondary.prompt = "login: ";
@@ -99,7 +99,7 @@ TEST_F(BootTest, StartingTheSecondaryGivesATerminal) {
     EXPECT_TRUE(board->violations().isEmpty());
 }
 
-TEST_F(BootTest, NoiseGoesOutBeforeTheBootId) {
+TEST_F(SimBootTest, NoiseGoesOutBeforeTheBootId) {
     EXPECT_EQ(expect(1), "5");
     board->setBootNoise(QByteArray("\x00\xfe?", 3));
     board->powerCycle();
@@ -108,7 +108,7 @@ TEST_F(BootTest, NoiseGoesOutBeforeTheBootId) {
 
 // A fault replaces one answer; the board then stays silent, as a confused
 // target would, until it is reset.
-TEST_F(BootTest, InjectedFaultsReplaceTheAnswerOfTheirStep) {
+TEST_F(SimBootTest, InjectedFaultsReplaceTheAnswerOfTheirStep) {
     struct Case {
         const char* name;
         Step step;
@@ -157,7 +157,7 @@ TEST_F(BootTest, InjectedFaultsReplaceTheAnswerOfTheirStep) {
     }
 }
 
-TEST_F(BootTest, RefusalLeavesThePrimaryLoaderReadyForTheNextCommand) {
+TEST_F(SimBootTest, RefusalLeavesThePrimaryLoaderReadyForTheNextCommand) {
     board->setFault(Step::Accept, "E", 'u');
     bootPrimary();
     send(QByteArray("u") + le32(0x80000000) + le32(4));
@@ -167,7 +167,7 @@ TEST_F(BootTest, RefusalLeavesThePrimaryLoaderReadyForTheNextCommand) {
     EXPECT_EQ(runCommand('k', 0x80000000, "kern"), "ot") << "the fault is for 'u' only";
 }
 
-TEST_F(BootTest, DeviationsFromTheProtocolAreRecorded) {
+TEST_F(SimBootTest, DeviationsFromTheProtocolAreRecorded) {
     struct Case {
         const char* name;
         QByteArray afterPrimary;  // sent once the primary loader runs ("" = before "A")
@@ -200,7 +200,7 @@ TEST_F(BootTest, DeviationsFromTheProtocolAreRecorded) {
     }
 }
 
-TEST_F(BootTest, IramImageTooLargeIsAViolation) {
+TEST_F(SimBootTest, IramImageTooLargeIsAViolation) {
     EXPECT_EQ(expect(1), "5");
     send("AU3");
     EXPECT_EQ(expect(2), "5R");
@@ -210,7 +210,7 @@ TEST_F(BootTest, IramImageTooLargeIsAViolation) {
     EXPECT_TRUE(board->violations().first().contains("IRAM"));
 }
 
-TEST_F(BootTest, HandshakeWaitsThroughAWrongByte) {
+TEST_F(SimBootTest, HandshakeWaitsThroughAWrongByte) {
     EXPECT_EQ(expect(1), "5");
     send("xA");
     EXPECT_EQ(expect(1), "5");
@@ -221,7 +221,7 @@ TEST_F(BootTest, HandshakeWaitsThroughAWrongByte) {
     EXPECT_EQ(board->violations().size(), 2);
 }
 
-TEST_F(BootTest, OpeningThePortResetsTheBoard) {
+TEST_F(SimBootTest, OpeningThePortResetsTheBoard) {
     bootPrimary();
     loader().close();
     loader().open("/dev/sim", "115200,N,8,1");
@@ -236,7 +236,7 @@ TEST_F(BootTest, OpeningThePortResetsTheBoard) {
     EXPECT_EQ(board->state(), State::BootRom);
 }
 
-TEST_F(BootTest, DtrPulseResetsTheBoard) {
+TEST_F(SimBootTest, DtrPulseResetsTheBoard) {
     bootPrimary();
     const int resets = board->resetCount();
     loader().setDtr(false);
@@ -246,7 +246,7 @@ TEST_F(BootTest, DtrPulseResetsTheBoard) {
     EXPECT_EQ(expect(1), "5");
 }
 
-TEST_F(BootTest, BootIdRepeatsUntilTheLoaderAnswers) {
+TEST_F(SimBootTest, BootIdRepeatsUntilTheLoaderAnswers) {
     board->setBootIdRepeat(5);
     board->powerCycle();
     EXPECT_TRUE(simtest::pumpUntil([&] { return loader().bytesWaiting() >= 3; }));
@@ -256,7 +256,7 @@ TEST_F(BootTest, BootIdRepeatsUntilTheLoaderAnswers) {
     EXPECT_EQ(loader().read(0), "5") << "only the answer to 'A', no more repeats";
 }
 
-TEST_F(BootTest, AutoModePicksTheProgramByTheIramImage) {
+TEST_F(SimBootTest, AutoModePicksTheProgramByTheIramImage) {
     board->setMode(Mode::Auto);
     board->powerCycle();
     bootIram("some primary");
@@ -269,7 +269,7 @@ TEST_F(BootTest, AutoModePicksTheProgramByTheIramImage) {
     EXPECT_EQ(board->state(), State::FlashWake);
 }
 
-TEST_F(BootTest, InjectSendsBytesAtOnce) {
+TEST_F(SimBootTest, InjectSendsBytesAtOnce) {
     EXPECT_EQ(expect(1), "5");
     board->inject("hello");
     EXPECT_EQ(expect(5), "hello");

@@ -23,7 +23,7 @@ QByteArray header(quint32 address, quint32 size, bool erase) {
                            QByteArray(1, erase ? '\x01' : '\x00'));
 }
 
-class FlashTest : public BoardFixture {
+class SimFlashTest : public BoardFixture {
 protected:
     void SetUp() override {
         BoardFixture::SetUp();
@@ -48,7 +48,7 @@ protected:
     }
 };
 
-TEST_F(FlashTest, ProgramsTheNandWithAndWithoutErase) {
+TEST_F(SimFlashTest, ProgramsTheNandWithAndWithoutErase) {
     const QByteArray image = QByteArray(100, '\x5A') + QByteArray("\x00\x02\x03", 3);
     for (const bool erase : {false, true}) {
         SCOPED_TRACE(erase ? "full erase" : "no erase");
@@ -67,7 +67,7 @@ TEST_F(FlashTest, ProgramsTheNandWithAndWithoutErase) {
     }
 }
 
-TEST_F(FlashTest, TakesTheHeaderFrameAsTheLoaderWritesIt) {
+TEST_F(SimFlashTest, TakesTheHeaderFrameAsTheLoaderWritesIt) {
     send(hex("021800000" "0AE0000040000000200030000000100000000" "03"));
     EXPECT_EQ(expect(kAck.size()), kAck);
     EXPECT_EQ(board->nand().address, 0x00040000u);
@@ -76,18 +76,18 @@ TEST_F(FlashTest, TakesTheHeaderFrameAsTheLoaderWritesIt) {
     EXPECT_TRUE(board->violations().isEmpty()) << board->violations().join("\n").toStdString();
 }
 
-TEST_F(FlashTest, FramesArrivingByteByByteAreAssembled) {
+TEST_F(SimFlashTest, FramesArrivingByteByByteAreAssembled) {
     for (const char byte : kVersionRequest) send(QByteArray(1, byte));
     EXPECT_EQ(expect(versionFrame().size()), versionFrame());
 }
 
-TEST_F(FlashTest, EmptyVersionTextGivesANineByteFrame) {
+TEST_F(SimFlashTest, EmptyVersionTextGivesANineByteFrame) {
     board->setVersionText("");
     send(kVersionRequest);
     EXPECT_EQ(expect(9), hex("0209000000A6170003"));
 }
 
-TEST_F(FlashTest, MalformedInformationFrames) {
+TEST_F(SimFlashTest, MalformedInformationFrames) {
     struct Case {
         InfoFrameFault fault;
         QByteArray sent;
@@ -108,7 +108,7 @@ TEST_F(FlashTest, MalformedInformationFrames) {
     }
 }
 
-TEST_F(FlashTest, FaultyAcknowledgements) {
+TEST_F(SimFlashTest, FaultyAcknowledgements) {
     struct Case {
         const char* name;
         Step step;
@@ -139,7 +139,7 @@ TEST_F(FlashTest, FaultyAcknowledgements) {
     }
 }
 
-TEST_F(FlashTest, SilentAfterTheHandshake) {
+TEST_F(SimFlashTest, SilentAfterTheHandshake) {
     board->setFault(Step::FlashWake, "");
     board->powerCycle();
     bootIram("fl_burn");
@@ -148,7 +148,7 @@ TEST_F(FlashTest, SilentAfterTheHandshake) {
     EXPECT_EQ(board->state(), State::Halted);
 }
 
-TEST_F(FlashTest, WrongWakeUpBytesAreViolations) {
+TEST_F(SimFlashTest, WrongWakeUpBytesAreViolations) {
     board->powerCycle();
     bootIram("fl_burn");
     send("XF");
@@ -161,7 +161,7 @@ TEST_F(FlashTest, WrongWakeUpBytesAreViolations) {
 
 // Each malformed frame is reported, and the parser stays in step: a good
 // version request right behind it is answered.
-TEST_F(FlashTest, MalformedFramesAreViolations) {
+TEST_F(SimFlashTest, MalformedFramesAreViolations) {
     struct Case {
         const char* name;
         QByteArray sent;
@@ -202,7 +202,7 @@ TEST_F(FlashTest, MalformedFramesAreViolations) {
     }
 }
 
-TEST_F(FlashTest, DataFrameLengthMustMatchTheHeader) {
+TEST_F(SimFlashTest, DataFrameLengthMustMatchTheHeader) {
     send(header(0x1000, 4, false));
     EXPECT_EQ(expect(kAck.size()), kAck);
     QByteArray data = frame(0xAF, "abcd");
@@ -214,7 +214,7 @@ TEST_F(FlashTest, DataFrameLengthMustMatchTheHeader) {
     EXPECT_TRUE(board->violations().first().contains("expected 13"));
 }
 
-TEST_F(FlashTest, ImpossibleLengthIsDroppedWithoutWaitingForIt) {
+TEST_F(SimFlashTest, ImpossibleLengthIsDroppedWithoutWaitingForIt) {
     QByteArray huge = frame(0x42, "");
     huge[4] = '\x7F';  // about 2 GiB
     send(huge.left(6));
