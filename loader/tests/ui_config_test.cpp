@@ -88,6 +88,7 @@ TEST(IniFile, SlotValueSplitsPathAndAddress) {
         {"boot\\primary.bin,0x0", "/prog/boot/primary.bin", "0x0"},
         {"/work/second.bin, 0x80000004 ,ignored", "/work/second.bin", "0x80000004"},
         {"kernel.bin", "/prog/kernel.bin", "0"},
+        {" kernel.bin , 0x10", "/prog/kernel.bin", "0x10"},
         {",0x10", "/prog/", "0x10"},
         {"images/kernel.bin,", "/prog/images/kernel.bin", ""},
     };

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "about_box.h"
 #include "link.h"
 #include "ui_test_support.h"
 #include "version.h"
@@ -450,6 +451,45 @@ TEST_F(WindowTest, WriteIniMenuOnlyTellsTheUserToEditTheFile) {
     EXPECT_EQ(dialogs.boxes[0].text, "Not yet implemented. Please edit " + folder.path() +
                                          "/VRX5520_Loader.INI yourselfes");
     EXPECT_FALSE(QFile::exists(loaderState().sIniFile));
+}
+
+TEST_F(WindowTest, AboutBoxShowsTitleVersionAndStartsTheSystemInfoTool) {
+    makeWindow();
+    AboutBox box(dialogs);
+    EXPECT_EQ(box.windowTitle(), "About VRX5520_Loader");
+    EXPECT_EQ(box.findChild<QLabel*>("lblTitle")->text(), "VRX5520_Loader");
+    EXPECT_EQ(box.findChild<QLabel*>("lblVersion")->text(),
+              QString("Version %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+
+    QStringList started;
+    box.setStarter([&](const QString& program) {
+        started << program;
+        return true;
+    });
+    box.setToolFinder([] { return QString("/usr/bin/hardinfo"); });
+    box.findChild<QPushButton*>("cmdSysInfo")->click();
+    EXPECT_EQ(started, QStringList{"/usr/bin/hardinfo"});
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    for (const bool found : {false, true}) {
+        box.setToolFinder([found] { return found ? QString("/usr/bin/broken") : QString(); });
+        box.setStarter([](const QString&) { return false; });
+        box.cmdSysInfo_Click();
+        ASSERT_FALSE(dialogs.boxes.empty());
+        EXPECT_EQ(dialogs.boxes.back().text, "System Information Is Unavailable At This Time");
+        EXPECT_EQ(dialogs.boxes.back().title, "VRX5520_Loader");
+    }
+}
+
+TEST(FindSystemInfoTool, TakesTheFirstToolOnThePath) {
+    QTemporaryDir dir;
+    for (const char* name : {"kinfocenter", "hardinfo"}) {
+        QFile tool(dir.path() + "/" + name);
+        ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+        tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    }
+    EXPECT_EQ(FindSystemInfoTool(kSystemInfoTools, {dir.path()}), dir.path() + "/hardinfo");
+    EXPECT_EQ(FindSystemInfoTool({"no-such-tool"}, {dir.path()}), "");
 }
 
 }  // namespace

@@ -56,7 +56,9 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
 
 IniSlotValue ParseIniSlotValue(const QString& value, const QString& programFolder) {
     const QStringList fields = value.split(u',');
-    QString path = fields.value(0);
+    // Blanks around the path are dropped as around the address: on Windows a
+    // name written "kernel.bin , 0x0" opened the file without its blank.
+    QString path = fields.value(0).trimmed();
     path.replace(u'\\', u'/');
     IniSlotValue result;
     result.path = ResolvePath(path, programFolder);

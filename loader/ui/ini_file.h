@@ -23,7 +23,7 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
 
 // A slot's INI value split into the full file path and the address text.
 struct IniSlotValue {
-    QString path;     // resolved against the program folder, "\" read as "/"
+    QString path;     // trimmed, "\" read as "/", resolved against the program folder
     QString address;  // trimmed second field, or "0" when there is none
 };
 IniSlotValue ParseIniSlotValue(const QString& value, const QString& programFolder);
