@@ -121,7 +121,8 @@ int32_t BufferedFile::seek(uint32_t offset) {
 }
 
 const uint8_t* BufferedFile::fetch(uint32_t offset, uint32_t count) {
-    if (!(flags_ & kUnloaded) && windowStart_ <= offset &&
+    // Without caching, direct writes bypass the buffer, so it is always loaded afresh.
+    if (caching() && !(flags_ & kUnloaded) && windowStart_ <= offset &&
         uint64_t{offset} + count <= uint64_t{windowStart_} + windowFill_) {
         windowCursor_ = offset - windowStart_;
         return data_ + windowCursor_;

@@ -6,6 +6,8 @@
 #include "block.h"
 #include "file_steps.h"
 #include "options_trace.h"
+#include "properties.h"
+#include "redirection.h"
 
 namespace drv {
 
@@ -39,6 +41,8 @@ void performOpen(const DriverDefinition& driver, Operation& op) {
     auto mode = static_cast<int32_t>(op.arg(0));
     if (!fcb.fileName || !*fcb.fileName) {
         op.error = 45;
+    } else if (someFileRedirected()) {
+        op.error = 90;  // another file of this driver is handed to a remote driver
     } else {
         op.error = openFile(driver, fcb, mode);
     }
@@ -139,6 +143,14 @@ void performCore(const DriverDefinition& driver, Operation& op) {
         case EntryAddress:
             op.result = static_cast<int32_t>(reinterpret_cast<uintptr_t>(driver.registration->entry));
             break;
+        case SetProperty:
+            if (propertyCode(op.stringB) == kRedirectProperty)
+                switchRedirection(driver, op);
+            else
+                setProperty(driver, op);
+            break;
+        case GetProperty: getProperty(driver, op); break;
+        case GetKeyProperty: getKeyProperty(op); break;
         case SetKeyProperty:
         case NoOp92:
         case NoOp93: break;
@@ -194,7 +206,15 @@ int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* dec
         else
             detachBlock(*declaration);
     }
+    intptr_t remoteFile = 0;
+    bool redirected = isRedirected(*declaration);
+    int32_t lookUpError = redirected ? lookUpRemoteFile(*declaration, remoteFile) : 0;
     popStrings(op);
+    if (lookUpError != 0) {
+        op.error = lookUpError;
+        epilogue(driver, op, state);
+        return op.result;
+    }
     if (!declaration->fcb) {
         state.madeBlock = true;
         op.error = attachBlock(driver, *declaration);
@@ -216,12 +236,17 @@ int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* dec
         if (op.args) ++op.args;
     }
     op.error = drv_check_state(op.fcb, op.kcb, code, popsStringA(code) ? &op.stringA : nullptr);
-    if (op.error == 0 && !driver.layer->perform(op)) performCore(driver, op);
+    if (op.error == 0 && !(redirected && forwardOperation(driver, op, remoteFile)) &&
+        !driver.layer->perform(op))
+        performCore(driver, op);
     epilogue(driver, op, state);
     return op.result;
 }
 
-void startModule() { Hrt$init(); }
-void endModule() {}
+void startModule() {
+    Hrt$init();
+    createRedirectionTable();
+}
+void endModule() { destroyRedirectionTable(); }
 
 }  // namespace drv
