@@ -102,6 +102,7 @@ void Board::powerCycle() {
 
 void Board::announceBootId() {
     if (state_ == State::BootRom) {  // a repeat while nothing has arrived yet
+        if (bootIdRepeatMs_ <= 0) return;
         send("5");
         bootTimer_.start(bootIdRepeatMs_);
         return;

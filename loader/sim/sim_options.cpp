@@ -154,6 +154,8 @@ ParseResult parseSimOptions(const QStringList& args) {
     const QCommandLineOption banner("banner", "Terminal and secondary banner.", "TEXT");
     const QCommandLineOption answerOpt("answer", "Answer a terminal line LINE with TEXT.", "LINE=TEXT");
     const QCommandLineOption split("split", "Send each terminal answer in two parts, 450 ms apart.");
+    const QCommandLineOption splitAt("split-at", "With --split: bytes in the first part (default: half).",
+                                     "N");
     const QCommandLineOption noEcho("no-echo", "The terminal does not echo.");
     const QCommandLineOption resetDelay("reset-delay", "Milliseconds from reset to boot ID (default 50).", "MS");
     const QCommandLineOption repeat("boot-id-repeat", "Repeat the boot ID every MS until the loader answers.", "MS");
@@ -161,7 +163,7 @@ ParseResult parseSimOptions(const QStringList& args) {
     const QCommandLineOption stdinQuit("stdin-quit", "Quit when stdin reaches its end.");
     const QCommandLineOption verbose({"v", "verbose"}, "Log protocol events to stderr.");
     parser.addOptions({help, mode, link, version, refuse, fault, silent, noise, info, prompt, banner,
-                       answerOpt, split, noEcho, resetDelay, repeat, noResetOnOpen, stdinQuit, verbose});
+                       answerOpt, split, splitAt, noEcho, resetDelay, repeat, noResetOnOpen, stdinQuit, verbose});
 
     ParseResult result;
     auto fail = [&](const QString& message) {
@@ -216,6 +218,11 @@ ParseResult parseSimOptions(const QStringList& args) {
         if (parser.isSet(prompt)) t->prompt = unescapeOption(parser.value(prompt));
         if (parser.isSet(banner)) t->banner = unescapeOption(parser.value(banner));
         t->splitAnswers = parser.isSet(split);
+        if (parser.isSet(splitAt)) {
+            bool ok = false;
+            t->splitAt = parser.value(splitAt).toInt(&ok);
+            if (!ok || t->splitAt < 1) return fail("--split-at wants a byte count: " + parser.value(splitAt));
+        }
         t->echo = !parser.isSet(noEcho);
         for (const QString& value : parser.values(answerOpt)) {
             const int eq = value.indexOf('=');
