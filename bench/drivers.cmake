@@ -1,0 +1,8 @@
+# Driver benchmarks: print figures and ratios against a plain C loop over the
+# same file, measured in the same run. Not run by the tests.
+if(X9_BUILD_DRIVERS)
+  add_executable(driver_scan_bench ${CMAKE_CURRENT_LIST_DIR}/driver_scan.cpp)
+  target_link_libraries(driver_scan_bench PRIVATE x9host_app)
+  target_compile_definitions(driver_scan_bench PRIVATE X9DOSX_PATH="$<TARGET_FILE:X9DOSX>")
+  add_dependencies(driver_scan_bench X9DOSX)
+endif()
