@@ -1,0 +1,116 @@
+// End to end over a pseudo-terminal: the real window on the QSerialPort line,
+// the simulated board serving the pty's other side in the same event loop.
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "board.h"
+#include "link.h"
+#include "pty_line.h"
+#include "qserialport_line.h"
+#include "ui_test_support.h"
+
+namespace vrx::test {
+namespace {
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        application();
+        resetLoaderState();
+        ASSERT_TRUE(folder.isValid());
+        // The pty's notifiers need the application object, so it comes after it.
+        ptyLine = std::make_unique<sim::PtyLine>();
+        sim::PtyLine& pty = *ptyLine;
+        board = std::make_unique<sim::Board>(pty, sim::Mode::Auto);
+        // As vrx-board-sim does: every opening of the device resets the
+        // board, which then sends its boot ID.
+        QObject::connect(&pty, &sim::PtyLine::peerOpened, board.get(), &sim::Board::loaderOpened);
+        QObject::connect(&pty, &sim::PtyLine::peerDiscardedInput, board.get(),
+                         &sim::Board::loaderOpened);
+    }
+
+    LoaderWindow& makeWindow() {
+        WindowSetup setup;
+        setup.programPath = folder.path() + "/VRX5520_Loader";
+        const QString device = ptyLine->slavePath();
+        setup.portDevice = [device](int port) { return port == 1 ? device : QString(); };
+        window = std::make_unique<LoaderWindow>(line, dialogs, setup);
+        window->show();
+        return *window;
+    }
+
+    void TearDown() override {
+        if (window) window->close();
+        window.reset();
+        board.reset();
+        ptyLine.reset();
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<sim::PtyLine> ptyLine;
+    std::unique_ptr<sim::Board> board;
+    QSerialPortLine line;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<LoaderWindow> window;
+};
+
+TEST_F(EndToEndTest, TerminalModeEchoesWhatIsTyped) {
+    board->setMode(sim::Mode::Terminal);
+    board->powerCycle();
+    LoaderWindow& w = makeWindow();
+    w.findChild<QPushButton*>("cmdTerminal")->click();
+    ASSERT_TRUE(line.isOpen());
+    ASSERT_TRUE(loaderState().bTerminalMode);
+    // Opening the device resets the board (the pty reports the opening a
+    // little later); type once that has passed and its terminal runs.
+    spinUntil([] { return false; }, 400);
+    ASSERT_TRUE(spinUntil([&] { return board->state() == sim::State::Terminal; }));
+    auto* log = w.findChild<QPlainTextEdit*>("txtStatus");
+    QTest::keyClicks(log, "hello");
+    QTest::keyClick(log, Qt::Key_Return);
+    EXPECT_TRUE(spinUntil([&] { return w.logText().endsWith("hello\r\n"); }, 5000))
+        << w.logText().toStdString() << "\nboard sent: " << board->sent().toHex(' ').toStdString()
+        << "\nevents: " << board->events().join(" | ").toStdString()
+        << "\nwaiting: " << line.bytesWaiting() << " timer " << w.link().timCommReceive().isActive();
+    EXPECT_TRUE(board->received().contains("hello\r"));
+}
+
+TEST_F(EndToEndTest, PrimaryAndSecondaryLoadFromTheIniFile) {
+    const QByteArray primary(300, 'P');
+    const QByteArray secondary(1000, 'S');
+    writeFile(folder.path(), "primary.bin", primary);
+    writeFile(folder.path(), "secondary.bin", secondary);
+    writeFile(folder.path(), "VRX5520_Loader.INI",
+              "[BINFILES]\nPRIMARY=primary.bin,0x0\nSECONDARY=secondary.bin,0x80000004\n");
+    LoaderWindow& w = makeWindow();
+    ASSERT_TRUE(w.findChild<QCheckBox*>("chkExeURK(1)")->isChecked());
+
+    w.findChild<QPushButton*>("cmdStartPrimary")->click();
+
+    EXPECT_FALSE(loaderState().bBusy);
+    EXPECT_TRUE(w.logText().startsWith("Waiting for BootID .. 5 .. found!\r\n"
+                                       "Sending 'A' .. done!\r\n"
+                                       "Expect 2-nd BootId .. 5 .. found!\r\n"
+                                       "Sending 'U','3'.. done!\r\n"
+                                       "Expect 'R' .. R .. found!\r\n"
+                                       "Sending startaddress .. done!\r\n"
+                                       "Sending size .. done!\r\n"
+                                       "Sending code .. done!\r\n"))
+        << w.logText().toStdString();
+    ASSERT_TRUE(board->iram());
+    EXPECT_EQ(board->iram()->data, primary);
+    ASSERT_EQ(board->sdram().count('p'), 1u);
+    EXPECT_EQ(board->sdram().at('p').address, 0x80000004u);
+    EXPECT_EQ(board->sdram().at('p').data, secondary);
+    EXPECT_TRUE(board->violations().isEmpty()) << board->violations().join("; ").toStdString();
+    EXPECT_TRUE(w.findChild<QPushButton*>("cmdURK")->isEnabled());
+    EXPECT_TRUE(w.findChild<QPushButton*>("cmdStartSecondary")->isEnabled());
+    EXPECT_TRUE(w.findChild<QPushButton*>("cmdStartPrimary")->isEnabled());
+    EXPECT_TRUE(line.isOpen());
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+}  // namespace
+}  // namespace vrx::test
