@@ -17,3 +17,7 @@ x9_add_test(loader_sim_pty_test
   ENV "QT_QPA_PLATFORM=offscreen")
 target_compile_definitions(loader_sim_pty_test PRIVATE SIM_PROGRAM="$<TARGET_FILE:vrx-board-sim>")
 add_dependencies(loader_sim_pty_test vrx-board-sim)
+x9_add_test(loader_sim_options_test
+  ${CMAKE_CURRENT_LIST_DIR}/sim_options_test.cpp
+  LIBS vrx_sim Qt6::Core
+  ENV "QT_QPA_PLATFORM=offscreen")
