@@ -69,6 +69,7 @@ void setTerminator(Drv_FCB& fcb, std::string_view value) {
         std::size_t comma = value.find(',', at);
         if (comma == std::string_view::npos) return;
         at = comma + 1;
+        while (at < value.size() && value[at] == ' ') ++at;  // as atoi reads a code
         bytes.push_back(static_cast<uint8_t>(leadingNumber(value.substr(at), used)));
         at += used;
     }
