@@ -115,10 +115,10 @@ void LoaderWindow::buildPortFrame() {
     frame->setTitle("Comport control");
     cmbComPort_ = make<QComboBox>(frame, "cmbComPort", 10, 22, 90, 26);
     lblDevice_ = make<QLabel>(frame, "lblDevice", 106, 22, 170, 26);
-    lblState_ = make<QLabel>(frame, "lblState", 282, 22, 70, 26);
+    lblState_ = make<QLabel>(frame, "lblState", 282, 22, 64, 26);
     lblState_->setText("Closed...");
-    cmdTerminal_ = button(frame, "cmdTerminal", "Enable &Terminal mode", 356, 20, 140, 28);
-    cmdCancel_ = button(frame, "cmdCancel", "&Cancel && Close port", 500, 20, 116, 28);
+    cmdTerminal_ = button(frame, "cmdTerminal", "Enable &Terminal mode", 348, 20, 140, 28);
+    cmdCancel_ = button(frame, "cmdCancel", "&Cancel && Close port", 492, 20, 126, 28);
 }
 
 QGroupBox* LoaderWindow::buildSlotFrame(const char* name, const char* caption, int top,
