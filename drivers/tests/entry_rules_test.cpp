@@ -261,3 +261,39 @@ TEST_F(EntryRules, CodesWithoutABlockStillPushAnEmptyResult) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EntryRules, CloseOnAStaleBlockRunsAndThenDiscardsIt) {
+    x9test::writeFile(dir.file("a.bin"), "0123456789");
+    Declaration decl(specFor("a.bin"));
+    callDriver(dosPlugin(), decl, Open, {0x12});
+    EXPECT_EQ(callDriver(dosPlugin(), decl, Close).err, 0);
+    ASSERT_NE(decl.block(), nullptr);
+    EXPECT_EQ(callDriver(dosPlugin(), decl, Close).err, 0);
+    EXPECT_EQ(decl.block(), nullptr);
+}
+
+TEST_F(EntryRules, ClearBytesCopyAndRename) {
+    x9test::writeFile(dir.file("a.bin"), "0123456789abcde");
+    DeclarationSpec spec = specFor("a.bin");
+    spec.fields = *x9host::parseFieldList("18:3,4:4,18:3");
+    Declaration decl(spec);
+    callDriver(dosPlugin(), decl, Open, {0x42});
+    callDriver(dosPlugin(), decl, GetAt, {1});
+    EXPECT_EQ(decl.recordText(), "0123456789");
+    EXPECT_EQ(callDriver(dosPlugin(), decl, Clear, {0}).err, 0);
+    EXPECT_EQ(decl.recordText(), std::string("   \0\0\0\0   ", 10));
+    EXPECT_EQ(callDriver(dosPlugin(), decl, Bytes).ret, 15);
+    decl.block()->stateFlags |= kStateReportTransfer;  // the host asks for the transfer
+    EXPECT_EQ(callDriver(dosPlugin(), decl, Bytes).ret, 10);
+
+    EXPECT_EQ(callDriver(dosPlugin(), decl, CopyOrRename0, {}, {dir.file("copy.bin")}).err, 0);
+    EXPECT_EQ(x9test::readFile(dir.file("copy.bin")), "0123456789abcde");
+    EXPECT_EQ(callDriver(dosPlugin(), decl, Close).err, 0);
+    EXPECT_EQ(callDriver(dosPlugin(), decl, CopyOrRename1, {}, {dir.file("moved.bin")}).err, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("moved.bin")));
+}
+
+}  // namespace
