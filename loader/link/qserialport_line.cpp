@@ -1,7 +1,9 @@
 #include "qserialport_line.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QStringList>
+#include <utility>
 
 namespace vrx {
 
@@ -14,6 +16,15 @@ QSerialPort::FlowControl toQt(FlowControl flow) {
 }  // namespace
 
 QSerialPortLine::QSerialPortLine(QObject* parent) : SerialLine(parent) {
+    flushTimer_.setSingleShot(true);
+    connect(&flushTimer_, &QTimer::timeout, this, [this] {
+        try {
+            flushPending();
+        } catch (const SerialError& e) {
+            // Nobody to report to from a timer: the next write reports it.
+            lossText_ = QString::fromLocal8Bit(e.what());
+        }
+    });
     connect(&port_, &QSerialPort::readyRead, this, &SerialLine::dataArrived);
     connect(&port_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { onError(error); });
@@ -28,7 +39,9 @@ void QSerialPortLine::fail(const QString& what) {
 }
 
 void QSerialPortLine::open(const QString& device, const QString& settings) {
-    if (port_.isOpen()) port_.close();
+    if (port_.isOpen()) close();
+    lossText_.clear();
+    pending_.clear();
     // A full path is used as it is; QSerialPort would otherwise prefix /dev/.
     port_.setPortName(device);
     device_ = device;
@@ -82,12 +95,22 @@ void QSerialPortLine::applySettings(const QString& settings) {
 }
 
 void QSerialPortLine::close() {
-    if (!port_.isOpen()) return;
+    flushTimer_.stop();
+    if (!port_.isOpen()) {
+        pending_.clear();
+        return;
+    }
     // Bytes already handed to us belong on the wire, even when the port closes
     // right after the last send.
+    try {
+        flushPending();
+    } catch (const SerialError&) {
+        // Closing anyway; what could not be written is lost with the device.
+    }
     port_.flush();
     port_.close();
     port_.clearError();
+    pending_.clear();
 }
 
 void QSerialPortLine::discardInput() {
@@ -98,9 +121,43 @@ void QSerialPortLine::discardInput() {
 }
 
 void QSerialPortLine::write(const QByteArray& bytes) {
-    if (!port_.isOpen()) throw SerialError("write on a closed port");
+    if (!port_.isOpen()) {
+        throw SerialError(lossText_.isEmpty() ? std::string("write on a closed port")
+                                              : lossText_.toStdString());
+    }
+    if (!lossText_.isEmpty()) throw SerialError(std::exchange(lossText_, {}).toStdString());
+    pending_.append(bytes);
+    if (pending_.size() >= kWriteChunk) {
+        flushPending();
+    } else if (!flushTimer_.isActive()) {
+        flushTimer_.start(kWriteDelayMs);
+    }
+}
+
+void QSerialPortLine::flushPending() {
+    flushTimer_.stop();
+    if (pending_.isEmpty() || !port_.isOpen()) return;
+    const QByteArray bytes = std::exchange(pending_, {});
     if (port_.write(bytes) != bytes.size()) fail("write to " + device_ + " failed");
     port_.flush();
+    QElapsedTimer stalled;
+    stalled.start();
+    qint64 waiting = port_.bytesToWrite();
+    while (waiting > kWriteHighWater) {
+        const auto error = port_.error();
+        if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) {
+            fail("write to " + device_ + " failed");
+        }
+        if (stalled.elapsed() > kWriteStallMs) {
+            throw SerialError(("write to " + device_ + " failed: the device takes no data")
+                                  .toStdString());
+        }
+        port_.waitForBytesWritten(100);
+        if (!port_.isOpen()) throw SerialError(("write to " + device_ + " failed").toStdString());
+        const qint64 now = port_.bytesToWrite();
+        if (now < waiting) stalled.restart();
+        waiting = now;
+    }
     const auto error = port_.error();
     if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) {
         fail("write to " + device_ + " failed");
@@ -141,6 +198,9 @@ void QSerialPortLine::onError(QSerialPort::SerialPortError error) {
         [this] {
             lossQueued_ = false;
             if (!port_.isOpen()) return;
+            lossText_ = device_ + ": the device went away";
+            flushTimer_.stop();
+            pending_.clear();
             port_.close();
             port_.clearError();
             emit lineLost();

@@ -1,5 +1,8 @@
 // The QSerialPort line over a pseudo-terminal, end to end, and the mapping of
 // COM1..COM8 to device paths.
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "link_fake_front.h"
 #include "link_pty.h"
 #include "port_map.h"
@@ -15,6 +18,17 @@ protected:
     QSerialPortLine line;
 };
 
+// What reaches the master, running the event loop meanwhile (the line hands
+// its bytes over from a short timer).
+QByteArray readFromMaster(PtyMaster& pty, qsizetype expected) {
+    QByteArray got;
+    spinUntil([&] {
+        got += pty.readAvailable(0);
+        return got.size() >= expected;
+    });
+    return got;
+}
+
 QByteArray allByteValues() {
     QByteArray bytes;
     for (int v = 0; v < 256; ++v) bytes.append(char(v));
@@ -27,12 +41,7 @@ TEST_F(SerialPortLineTest, BytesCrossUnchangedInBothDirections) {
     EXPECT_EQ(line.device(), pty.slavePath());
 
     line.write(allByteValues());
-    QByteArray atMaster;
-    ASSERT_TRUE(spinUntil([&] {
-        atMaster += pty.readAvailable(10);
-        return atMaster.size() >= 256;
-    }));
-    EXPECT_EQ(atMaster, allByteValues());
+    EXPECT_EQ(readFromMaster(pty, 256), allByteValues());
 
     int arrivals = 0;
     QObject::connect(&line, &SerialLine::dataArrived, [&] { ++arrivals; });
@@ -41,6 +50,27 @@ TEST_F(SerialPortLineTest, BytesCrossUnchangedInBothDirections) {
     EXPECT_GT(arrivals, 0);
     EXPECT_EQ(line.read(1), QByteArray(1, '\0'));
     EXPECT_EQ(line.read(0), allByteValues().mid(1));
+}
+
+TEST_F(SerialPortLineTest, ByteByByteSendsArriveCompleteAndInOrder) {
+    line.open(pty.slavePath(), kLineSettings);
+    const QByteArray data = allByteValues().repeated(256);  // 64 KiB
+    QByteArray got;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        line.write(data.mid(i, 1));
+        QCoreApplication::processEvents();
+        if (i % 1000 == 0) got += pty.readAvailable(0);
+    }
+    got += readFromMaster(pty, data.size() - got.size());
+    EXPECT_EQ(got.size(), data.size());
+    EXPECT_TRUE(got == data) << "bytes lost, doubled or reordered";
+}
+
+TEST_F(SerialPortLineTest, ClosingSendsWhatWasWrittenBefore) {
+    line.open(pty.slavePath(), kLineSettings);
+    line.write("last words");
+    line.close();
+    EXPECT_EQ(pty.readAvailable(1000), QByteArray("last words"));
 }
 
 TEST_F(SerialPortLineTest, DiscardDropsWhatArrivedBefore) {
@@ -58,7 +88,7 @@ TEST_F(SerialPortLineTest, DtrAndFlowControlOnAPseudoTerminalAreHarmless) {
     EXPECT_NO_THROW(line.setDtr(true));
     EXPECT_NO_THROW(line.setFlowControl(FlowControl::None));
     line.write("ok");
-    EXPECT_EQ(pty.readAvailable(1000), QByteArray("ok"));
+    EXPECT_EQ(readFromMaster(pty, 2), QByteArray("ok"));
 }
 
 TEST_F(SerialPortLineTest, OpenFailuresAreSerialErrorsNamingTheDevice) {
@@ -104,11 +134,41 @@ TEST_F(SerialPortLineTest, LinkTalksOverThePseudoTerminal) {
     EXPECT_TRUE(link.ExpectChar("5"));
     link.SendText("A");
     link.sendField("0x80000004");
-    EXPECT_EQ(pty.readAvailable(1000), QByteArray("A\x04\x00\x00\x80", 5));
+    EXPECT_EQ(readFromMaster(pty, 5), QByteArray("A\x04\x00\x00\x80", 5));
 
     QTimer::singleShot(20, [&] { pty.close(); });
     EXPECT_THROW(link.ReadChar(), SerialError) << "a vanished device ends the wait";
     EXPECT_EQ(ptyFront.portState, "Closed...");
+    resetLoaderState();
+}
+
+TEST_F(SerialPortLineTest, ADeviceThatVanishesMidTransferFailsTheTransfer) {
+    resetLoaderState();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("image.bin");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(allByteValues().repeated(400));  // 100 KiB
+    file.close();
+    struct PtyFront : FakeFront {
+        QString path;
+        QString deviceForPort(int) const override { return path; }
+    } ptyFront;
+    ptyFront.path = pty.slavePath();
+    ptyFront.slotData[5] = {true, path, "0x0", "0x19000"};
+    Link link(line, ptyFront);
+    link.OpenPort();
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] {
+        pty.readAvailable(0);
+        if (loaderState().lBytesSent > 20000) pty.close();
+    });
+    drain.start(0);
+    bool ok = true;
+    EXPECT_THROW(link.SendCode(5, ok), SerialError);
+    EXPECT_FALSE(ok);
+    EXPECT_LT(loaderState().lBytesSent, 100 * 1024);
+    EXPECT_FALSE(link.timSentStatus().isActive());
     resetLoaderState();
 }
 
