@@ -156,6 +156,9 @@ void Board::onData() {
     if (bytes.isEmpty()) return;
     received_.append(bytes);
     if (state_ == State::BootRom) bootTimer_.stop();  // the loader has answered
+    if (state_ == State::Resetting || state_ == State::Halted) {
+        note(QString("nobody listens (%1): %2").arg(stateName(state_), bytesText(bytes)));
+    }
     for (const char byte : bytes) feed(quint8(byte));
 }
 

@@ -118,9 +118,13 @@ inline constexpr quint8 kAckCode = 0x06;
 // Code placed in memory: IRAM by the boot ROM, SDRAM by the primary loader.
 struct LoadedImage {
     quint32 address = 0;
-    quint32 size = 0;     // as announced by the loader
-    QByteArray data;      // the bytes received so far (complete when data.size() == size)
-    bool complete() const { return quint32(data.size()) == size; }
+    quint32 size = 0;       // as announced by the loader
+    quint32 received = 0;   // code bytes received so far
+    // The bytes received, up to the size of the memory they went to (64 KiB
+    // IRAM, 64 MiB SDRAM): an absurd size announced on the line never makes
+    // the simulator hold more than the board could.
+    QByteArray data;
+    bool complete() const { return received == size; }
 };
 
 // What the flash loader was told to program, and what it programmed. Kept

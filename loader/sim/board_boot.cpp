@@ -10,10 +10,16 @@ namespace {
 constexpr quint32 kIramSize = 0x10000;  // IRAM addresses have four hex digits
 constexpr quint32 kSdramStart = 0x80000000;
 constexpr quint32 kSdramEnd = 0x84000000;  // exclusive
+constexpr qsizetype kSdramSize = kSdramEnd - kSdramStart;
 constexpr int kFieldsSize = 8;              // start address and size, 32 bits each
 
 // What the boot ROM wants next, by handshake stage.
 constexpr char kHandshake[] = {'A', 'U', '3'};
+
+void take(LoadedImage& image, quint8 byte, qsizetype memorySize) {
+    ++image.received;
+    if (image.data.size() < memorySize) image.data.append(char(byte));
+}
 }  // namespace
 
 void Board::feedBootRom(quint8 byte) {
@@ -60,12 +66,12 @@ void Board::feedBootLoad(quint8 byte) {
         if (target_->size == 0) startIramProgram();
         return;
     }
-    target_->data.append(char(byte));
+    take(*target_, byte, kIramSize);
     if (target_->complete()) startIramProgram();
 }
 
 void Board::startIramProgram() {
-    note(QString("boot ROM: IRAM code complete (%1 bytes), starting it").arg(iram_->data.size()));
+    note(QString("boot ROM: IRAM code complete (%1 bytes), starting it").arg(iram_->received));
     target_ = nullptr;
     const bool flash = mode_ == Mode::Flash ||
                        (mode_ == Mode::Auto && iram_->data.contains("fl_burn"));
@@ -133,7 +139,7 @@ void Board::feedPrimaryLoad(quint8 byte) {
         }
         if (target_->size > 0) return;
     } else {
-        target_->data.append(char(byte));
+        take(*target_, byte, kSdramSize);
         if (!target_->complete()) return;
     }
     note(QString("primary loader: '%1' code complete").arg(command_));

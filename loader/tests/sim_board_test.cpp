@@ -200,14 +200,17 @@ TEST_F(SimBootTest, DeviationsFromTheProtocolAreRecorded) {
     }
 }
 
-TEST_F(SimBootTest, IramImageTooLargeIsAViolation) {
+TEST_F(SimBootTest, IramImageTooLargeIsAViolationAndKeptToTheIramSize) {
     EXPECT_EQ(expect(1), "5");
     send("AU3");
     EXPECT_EQ(expect(2), "5R");
-    send(le32(0xFFF0) + le32(0x20));
+    send(le32(0x0010) + le32(0xFFFFFFFF) + QByteArray(70000, 'c'));
     settle();
     ASSERT_EQ(board->violations().size(), 1);
     EXPECT_TRUE(board->violations().first().contains("IRAM"));
+    EXPECT_EQ(board->iram()->received, 70000u);
+    EXPECT_EQ(board->iram()->data.size(), 0x10000);
+    EXPECT_EQ(board->state(), State::BootLoad) << "still waiting for the rest";
 }
 
 TEST_F(SimBootTest, HandshakeWaitsThroughAWrongByte) {
