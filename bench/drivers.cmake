@@ -6,3 +6,11 @@ if(X9_BUILD_DRIVERS)
   target_compile_definitions(driver_scan_bench PRIVATE X9DOSX_PATH="$<TARGET_FILE:X9DOSX>")
   add_dependencies(driver_scan_bench X9DOSX)
 endif()
+
+# Text plug-in: Next scan of a text file against getline and memchr loops.
+if(X9_BUILD_DRIVERS)
+  add_executable(driver_text_scan_bench ${CMAKE_CURRENT_LIST_DIR}/driver_text_scan.cpp)
+  target_link_libraries(driver_text_scan_bench PRIVATE x9host_app)
+  target_compile_definitions(driver_text_scan_bench PRIVATE X9ASCX_PATH="$<TARGET_FILE:X9ASCX>")
+  add_dependencies(driver_text_scan_bench X9ASCX)
+endif()
