@@ -233,6 +233,7 @@ void LoaderWindow::connectHandlers() {
     connect(cmbComPort_, &QComboBox::currentIndexChanged, this, [this] { showPortDevice(); });
     connect(mnuLoadIni_, &QAction::triggered, this, [this] { mnuLoadIni_Click(); });
     connect(mnuWriteIni_, &QAction::triggered, this, [this] { mnuWriteIni_Click(); });
+    connect(mnuExecScript_, &QAction::triggered, this, [this] { mnuExecScript_Click(); });
     connect(mnuExit_, &QAction::triggered, this, &QWidget::close);
     connect(mnuAbout_, &QAction::triggered, this, [this] { mnuAbout_Click(); });
 }

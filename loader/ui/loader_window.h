@@ -92,6 +92,7 @@ public:
     void mnuAbout_Click();
     void mnuLoadIni_Click();
     void mnuWriteIni_Click();
+    void mnuExecScript_Click();
 
     // Layout values kept between resizes.
     struct LayoutGaps {

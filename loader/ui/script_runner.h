@@ -1,0 +1,40 @@
+// Send-and-wait scripts: a text file whose lines either send text on the serial
+// line (">text") or wait until the target has sent a text ("<text"); anything
+// else is a comment. "/n" in a line stands for a carriage return. Lines end at
+// CR LF or a lone CR; a lone LF stays part of its line.
+//
+// The runner sets bBusy while it runs, stops at bCancel, and waits in the event
+// loop for the receive timer to clear sWaitFor. It knows no widgets: the front
+// end hands it the port's write, the status panel and its way of yielding.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace vrx {
+
+struct ScriptHooks {
+    // Shows a text in the status bar's second panel.
+    std::function<void(const QString&)> setStatusPanel;
+    // Puts bytes on the line directly (not silenced by debug mode); throws when
+    // the port is closed or the write fails.
+    std::function<void(const QByteArray&)> send;
+    // Gives the event loop a turn; with `waitForEvents`, sleeps until an event
+    // (serial data, a timer, input) has been handled.
+    std::function<void(bool waitForEvents)> yield;
+};
+
+// The line counter is a 16-bit signed number: the run ends before the line
+// that would take it past this.
+inline constexpr int kMaxScriptLines = 32767;
+
+// Runs the script file at `path` (steps 4 to 6 of the menu entry: busy, lines,
+// clean-up). Any failure (file unreadable, port closed, too many lines) ends
+// the run quietly. Returns the number of lines read.
+int RunScript(const QString& path, const ScriptHooks& hooks);
+
+// The argument of a script line with every "/n" turned into CR.
+QString ScriptArgument(const QString& line);
+
+}  // namespace vrx
