@@ -15,34 +15,56 @@ constexpr qint64 kDtrPulseMaxMs = 1000;
 
 QString stepName(Step step) {
     switch (step) {
-        case Step::BootId: return "boot ID";
-        case Step::SecondBootId: return "second boot ID";
-        case Step::BootReady: return "boot ready 'R'";
-        case Step::PrimaryReady: return "primary ready 'X'";
-        case Step::Accept: return "acceptance 'o'";
-        case Step::Done: return "final 't'";
-        case Step::FlashWake: return "flash wake-up 'F'";
-        case Step::VersionInfo: return "version information";
-        case Step::HeaderAck: return "header acknowledgement";
-        case Step::DataAck: return "data acknowledgement";
-        case Step::EndAck: return "end-of-data acknowledgement";
-        case Step::CompleteAck: return "complete acknowledgement";
+        case Step::BootId:
+            return "boot ID";
+        case Step::SecondBootId:
+            return "second boot ID";
+        case Step::BootReady:
+            return "boot ready 'R'";
+        case Step::PrimaryReady:
+            return "primary ready 'X'";
+        case Step::Accept:
+            return "acceptance 'o'";
+        case Step::Done:
+            return "final 't'";
+        case Step::FlashWake:
+            return "flash wake-up 'F'";
+        case Step::VersionInfo:
+            return "version information";
+        case Step::HeaderAck:
+            return "header acknowledgement";
+        case Step::DataAck:
+            return "data acknowledgement";
+        case Step::EndAck:
+            return "end-of-data acknowledgement";
+        case Step::CompleteAck:
+            return "complete acknowledgement";
     }
     return "?";
 }
 
 QString stateName(State state) {
     switch (state) {
-        case State::Off: return "off";
-        case State::Resetting: return "resetting";
-        case State::BootRom: return "boot ROM";
-        case State::BootLoad: return "boot ROM loading IRAM";
-        case State::Primary: return "primary loader";
-        case State::PrimaryLoad: return "primary loader loading SDRAM";
-        case State::FlashWake: return "flash loader waking";
-        case State::FlashFrames: return "flash loader frames";
-        case State::Terminal: return "terminal";
-        case State::Halted: return "halted";
+        case State::Off:
+            return "off";
+        case State::Resetting:
+            return "resetting";
+        case State::BootRom:
+            return "boot ROM";
+        case State::BootLoad:
+            return "boot ROM loading IRAM";
+        case State::Primary:
+            return "primary loader";
+        case State::PrimaryLoad:
+            return "primary loader loading SDRAM";
+        case State::FlashWake:
+            return "flash loader waking";
+        case State::FlashFrames:
+            return "flash loader frames";
+        case State::Terminal:
+            return "terminal";
+        case State::Halted:
+            return "halted";
     }
     return "?";
 }
@@ -71,7 +93,9 @@ void Board::setFault(Step step, const QByteArray& answer, char command) {
     faults_.push_back({step, command, answer});
 }
 
-void Board::clearFaults() { faults_.clear(); }
+void Board::clearFaults() {
+    faults_.clear();
+}
 
 void Board::powerCycle() {
     ++resetCount_;
@@ -166,14 +190,29 @@ void Board::feed(quint8 byte) {
     switch (state_) {
         case State::Off:
         case State::Resetting:
-        case State::Halted: break;  // nobody listens
-        case State::BootRom: feedBootRom(byte); break;
-        case State::BootLoad: feedBootLoad(byte); break;
-        case State::Primary: feedPrimary(byte); break;
-        case State::PrimaryLoad: feedPrimaryLoad(byte); break;
-        case State::FlashWake: feedFlashWake(byte); break;
-        case State::FlashFrames: feedFlashFrame(byte); break;
-        case State::Terminal: feedTerminal(byte); break;
+        case State::Halted:
+            break;  // nobody listens
+        case State::BootRom:
+            feedBootRom(byte);
+            break;
+        case State::BootLoad:
+            feedBootLoad(byte);
+            break;
+        case State::Primary:
+            feedPrimary(byte);
+            break;
+        case State::PrimaryLoad:
+            feedPrimaryLoad(byte);
+            break;
+        case State::FlashWake:
+            feedFlashWake(byte);
+            break;
+        case State::FlashFrames:
+            feedFlashFrame(byte);
+            break;
+        case State::Terminal:
+            feedTerminal(byte);
+            break;
     }
 }
 

@@ -62,16 +62,16 @@ enum class Mode { Terminal, Boot, Flash, Auto };
 
 // Where the board is in its protocols.
 enum class State {
-    Off,             // before the first reset
-    Resetting,       // reset done, boot ID not sent yet
-    BootRom,         // boot ID sent, waiting for "A" / "U" "3"
-    BootLoad,        // "R" sent, taking start address, size and code into IRAM
-    Primary,         // primary loader waiting for a command letter
-    PrimaryLoad,     // primary loader taking address, size and code into SDRAM
-    FlashWake,       // flash loader waiting for "F", then "S"
-    FlashFrames,     // flash loader exchanging frames
-    Terminal,        // a terminal (Mode::Terminal, or the secondary after "d")
-    Halted,          // answered with a fault: silent until the next reset
+    Off,          // before the first reset
+    Resetting,    // reset done, boot ID not sent yet
+    BootRom,      // boot ID sent, waiting for "A" / "U" "3"
+    BootLoad,     // "R" sent, taking start address, size and code into IRAM
+    Primary,      // primary loader waiting for a command letter
+    PrimaryLoad,  // primary loader taking address, size and code into SDRAM
+    FlashWake,    // flash loader waiting for "F", then "S"
+    FlashFrames,  // flash loader exchanging frames
+    Terminal,     // a terminal (Mode::Terminal, or the secondary after "d")
+    Halted,       // answered with a fault: silent until the next reset
 };
 
 // Protocol steps whose answer can be replaced by a fault.
@@ -95,15 +95,15 @@ QString stateName(State state);
 // How the version information frame is malformed.
 enum class InfoFrameFault {
     None,
-    NoStx,          // the frame starts with another byte
-    LengthTooLarge, // L above 32767 (only the first bytes follow)
-    LengthTooSmall, // L below 9
+    NoStx,           // the frame starts with another byte
+    LengthTooLarge,  // L above 32767 (only the first bytes follow)
+    LengthTooSmall,  // L below 9
 };
 
 // The fixed acknowledgement and two malformed ones, for setFault().
-inline const QByteArray kAck = QByteArray::fromHex("02" "0a000000" "0606" "1700" "03");
-inline const QByteArray kAckZeroTrailer = QByteArray::fromHex("02" "0a000000" "0606" "0000" "03");
-inline const QByteArray kAckNak = QByteArray::fromHex("02" "0a000000" "1515" "1700" "03");
+inline const QByteArray kAck = QByteArray::fromHex("020A0000000606170003");
+inline const QByteArray kAckZeroTrailer = QByteArray::fromHex("020A0000000606000003");
+inline const QByteArray kAckNak = QByteArray::fromHex("020A0000001515170003");
 
 // Frame codes of the flash loader.
 inline constexpr quint8 kStx = 0x02;
@@ -118,8 +118,8 @@ inline constexpr quint8 kAckCode = 0x06;
 // Code placed in memory: IRAM by the boot ROM, SDRAM by the primary loader.
 struct LoadedImage {
     quint32 address = 0;
-    quint32 size = 0;       // as announced by the loader
-    quint32 received = 0;   // code bytes received so far
+    quint32 size = 0;      // as announced by the loader
+    quint32 received = 0;  // code bytes received so far
     // The bytes received, up to the size of the memory they went to (64 KiB
     // IRAM, 64 MiB SDRAM): an absurd size announced on the line never makes
     // the simulator hold more than the board could.
@@ -131,21 +131,21 @@ struct LoadedImage {
 // across resets, as the flash keeps its contents; a new header starts afresh.
 struct NandRecord {
     bool headerSeen = false;
-    quint32 address = 0;   // flash address from the header
-    quint32 size = 0;      // image size from the header
-    bool erase = false;    // full erase requested
-    bool erased = false;   // the flash was erased
-    QByteArray data;       // image bytes received in the data frame
+    quint32 address = 0;  // flash address from the header
+    quint32 size = 0;     // image size from the header
+    bool erase = false;   // full erase requested
+    bool erased = false;  // the flash was erased
+    QByteArray data;      // image bytes received in the data frame
     bool dataReceived = false;
     bool endOfData = false;
-    bool complete = false; // NAND FLASH COMPLETE acknowledged
+    bool complete = false;  // NAND FLASH COMPLETE acknowledged
 };
 
 // Terminal behaviour: Mode::Terminal and the secondary executable after "d".
 struct TerminalConfig {
-    bool echo = true;         // echo every byte; CR is echoed as CR LF
-    QByteArray banner;        // sent once when the terminal starts
-    QByteArray prompt;        // sent after the banner and after every line (CR)
+    bool echo = true;   // echo every byte; CR is echoed as CR LF
+    QByteArray banner;  // sent once when the terminal starts
+    QByteArray prompt;  // sent after the banner and after every line (CR)
     // Answers to whole lines (without their CR): line -> answer, sent before the prompt.
     std::map<QByteArray, QByteArray> answers;
     // Send each answer+prompt in two writes, the second after splitDelayMs, so
@@ -157,7 +157,7 @@ struct TerminalConfig {
 
 class Board : public QObject {
     Q_OBJECT
-public:
+  public:
     // Opens `line` (device "board") and powers the board on: the first reset
     // happens at once. `line` must outlive the board.
     explicit Board(SerialLine& line, Mode mode = Mode::Boot, QObject* parent = nullptr);
@@ -188,8 +188,8 @@ public:
     void setInfoFrameFault(InfoFrameFault fault) { infoFault_ = fault; }
 
     // --- stimulus ---
-    void powerCycle();                    // reset now; the boot ID follows after resetDelay()
-    void inject(const QByteArray& bytes); // send bytes to the loader now, whatever the state
+    void powerCycle();                     // reset now; the boot ID follows after resetDelay()
+    void inject(const QByteArray& bytes);  // send bytes to the loader now, whatever the state
     // DTR of the loader's end changed; a drop followed by a raise within 1 s resets.
     void dtrChanged(bool on);
     // The loader opened the port: resets the board when resetOnOpen() holds.
@@ -209,11 +209,11 @@ public:
     const NandRecord& nand() const { return nand_; }
     bool secondaryStarted() const { return secondaryStarted_; }
 
-signals:
+  signals:
     void event(const QString& text);      // one per events() entry
     void violation(const QString& text);  // one per violations() entry
 
-private:
+  private:
     struct FaultRule {
         Step step;
         char command;
@@ -277,12 +277,12 @@ private:
     int resetCount_ = 0;
 
     // protocol progress
-    QByteArray pending_;     // the bytes of the field or frame being assembled
-    int bootStage_ = 0;      // boot ROM: 0 wants "A", 1 wants "U", 2 wants "3"
-    char command_ = 0;       // primary loader: the command being served
+    QByteArray pending_;             // the bytes of the field or frame being assembled
+    int bootStage_ = 0;              // boot ROM: 0 wants "A", 1 wants "U", 2 wants "3"
+    char command_ = 0;               // primary loader: the command being served
     LoadedImage* target_ = nullptr;  // image being received (in iram_ or sdram_)
-    bool headerDone_ = false;  // address and size of `target_` received
-    bool sPending_ = false;    // flash loader: "F" answered, "S" expected
+    bool headerDone_ = false;        // address and size of `target_` received
+    bool sPending_ = false;          // flash loader: "F" answered, "S" expected
     // Frames this flash loader run has taken; the NAND record outlives a reset,
     // the order of a run does not.
     bool runHeader_ = false;

@@ -11,7 +11,7 @@ constexpr quint32 kIramSize = 0x10000;  // IRAM addresses have four hex digits
 constexpr quint32 kSdramStart = 0x80000000;
 constexpr quint32 kSdramEnd = 0x84000000;  // exclusive
 constexpr qsizetype kSdramSize = kSdramEnd - kSdramStart;
-constexpr int kFieldsSize = 8;              // start address and size, 32 bits each
+constexpr int kFieldsSize = 8;  // start address and size, 32 bits each
 
 // What the boot ROM wants next, by handshake stage.
 constexpr char kHandshake[] = {'A', 'U', '3'};
@@ -34,7 +34,9 @@ void Board::feedBootRom(quint8 byte) {
             note("boot ROM: 'A' received");
             if (answer(Step::SecondBootId, "5")) bootStage_ = 1;
             break;
-        case 1: bootStage_ = 2; break;
+        case 1:
+            bootStage_ = 2;
+            break;
         case 2:
             note("boot ROM: 'U' '3' received");
             if (!answer(Step::BootReady, "R")) return;
@@ -73,8 +75,8 @@ void Board::feedBootLoad(quint8 byte) {
 void Board::startIramProgram() {
     note(QString("boot ROM: IRAM code complete (%1 bytes), starting it").arg(iram_->received));
     target_ = nullptr;
-    const bool flash = mode_ == Mode::Flash ||
-                       (mode_ == Mode::Auto && iram_->data.contains("fl_burn"));
+    const bool flash =
+        mode_ == Mode::Flash || (mode_ == Mode::Auto && iram_->data.contains("fl_burn"));
     if (flash) {
         note("flash loader running");
         sPending_ = false;
@@ -126,7 +128,8 @@ void Board::feedPrimaryLoad(quint8 byte) {
                  .arg(command_)
                  .arg(hexValue(target_->address))
                  .arg(target_->size));
-        if (target_->address < kSdramStart || quint64(target_->address) + target_->size > kSdramEnd) {
+        if (target_->address < kSdramStart ||
+            quint64(target_->address) + target_->size > kSdramEnd) {
             violate(QString("primary loader: '%1' image of %2 bytes at %3 leaves the SDRAM window")
                         .arg(command_)
                         .arg(target_->size)

@@ -16,13 +16,16 @@ constexpr quint8 kInfoCode = 0xA6;
 const QByteArray kZeroTrailer(2, '\0');
 const QByteArray kAckTrailer("\x17\x00", 2);
 
-QString codeText(quint8 code) { return hexValue(code, 2); }
+QString codeText(quint8 code) {
+    return hexValue(code, 2);
+}
 }  // namespace
 
 void Board::feedFlashWake(quint8 byte) {
     const char wanted = sPending_ ? 'S' : 'F';
     if (byte != quint8(wanted)) {
-        violate(QString("flash loader: expected '%1', received %2").arg(wanted).arg(byteText(byte)));
+        violate(
+            QString("flash loader: expected '%1', received %2").arg(wanted).arg(byteText(byte)));
         return;
     }
     if (!sPending_) {
@@ -57,13 +60,20 @@ void Board::frameLengthKnown() {
     std::optional<quint64> expected;
     switch (code) {
         case kVersionRequest:
-        case kNandComplete: expected = 10; break;
-        case kNandHeader: expected = 24; break;
-        case kEndOfData: expected = 12; break;
+        case kNandComplete:
+            expected = 10;
+            break;
+        case kNandHeader:
+            expected = 24;
+            break;
+        case kEndOfData:
+            expected = 12;
+            break;
         case kNandData:
             if (runHeader_) expected = quint64(nand_.size) + kFrameOverhead;
             break;
-        default: violate("flash loader: unknown frame code " + codeText(code));
+        default:
+            violate("flash loader: unknown frame code " + codeText(code));
     }
     if (expected && *expected != length) {
         violate(QString("flash loader: frame %1 announces length %2, expected %3")
@@ -106,8 +116,12 @@ void Board::handleFrame() {
             expectPayload(QByteArray(1, char(kVersionRequest)));
             sendInfoFrame();
             break;
-        case kNandHeader: handleHeader(payload); break;
-        case kNandData: handleData(payload); break;
+        case kNandHeader:
+            handleHeader(payload);
+            break;
+        case kNandData:
+            handleData(payload);
+            break;
         case kEndOfData:
             note("flash loader: END-OF-DATA");
             expectPayload(QByteArray::fromHex("A30000"));
@@ -123,7 +137,8 @@ void Board::handleFrame() {
             nand_.complete = true;
             answer(Step::CompleteAck, kAck);
             break;
-        default: break;  // reported when its length arrived
+        default:
+            break;  // reported when its length arrived
     }
 }
 
@@ -184,14 +199,20 @@ void Board::sendInfoFrame() {
     frame.append(kAckTrailer);
     frame.append(char(kEtx));
     switch (infoFault_) {
-        case InfoFrameFault::None: answer(Step::VersionInfo, frame); return;
-        case InfoFrameFault::NoStx: frame[0] = char(0x15); break;
+        case InfoFrameFault::None:
+            answer(Step::VersionInfo, frame);
+            return;
+        case InfoFrameFault::NoStx:
+            frame[0] = char(0x15);
+            break;
         case InfoFrameFault::LengthTooLarge:
             // An absurd length, and only the first bytes of a frame: the reader
             // must refuse it on the length alone.
             frame = frame.left(1) + le32Bytes(40000) + frame.mid(5, 4);
             break;
-        case InfoFrameFault::LengthTooSmall: frame = frame.left(1) + le32Bytes(5) + frame.mid(5, 4); break;
+        case InfoFrameFault::LengthTooSmall:
+            frame = frame.left(1) + le32Bytes(5) + frame.mid(5, 4);
+            break;
     }
     note("fault: malformed information frame " + bytesText(frame));
     send(frame);

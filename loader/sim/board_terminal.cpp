@@ -48,8 +48,8 @@ void Board::sendAnswer(const QByteArray& text) {
         send(text);
         return;
     }
-    const int at = (config.splitAt > 0 && config.splitAt < text.size()) ? config.splitAt
-                                                                        : text.size() / 2;
+    const int at =
+        (config.splitAt > 0 && config.splitAt < text.size()) ? config.splitAt : text.size() / 2;
     send(text.left(at));
     splitRest_ = text.mid(at);
     splitTimer_.start(config.splitDelayMs);

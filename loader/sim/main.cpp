@@ -1,14 +1,15 @@
 // vrx-board-sim: serves the simulated board on a pseudo-terminal. Prints the
 // slave device path as the first line on stdout, then plays the board until
 // SIGTERM or SIGINT (or the end of stdin with --stdin-quit).
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "board.h"
 #include "pty_line.h"
@@ -35,7 +36,8 @@ bool installQuitSignals() {
     struct sigaction action {};
     action.sa_handler = onQuitSignal;
     ::sigemptyset(&action.sa_mask);
-    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 
 void logLine(const QString& text) {

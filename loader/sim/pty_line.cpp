@@ -75,7 +75,9 @@ PtyLine::~PtyLine() {
     if (master_ >= 0) ::close(master_);
 }
 
-void PtyLine::open(const QString&, const QString&) { open_ = true; }
+void PtyLine::open(const QString&, const QString&) {
+    open_ = true;
+}
 
 void PtyLine::close() {
     open_ = false;
@@ -119,7 +121,9 @@ void PtyLine::flushOutgoing() {
     writeNotifier_->setEnabled(!outgoing_.isEmpty());
 }
 
-void PtyLine::onWritable() { flushOutgoing(); }
+void PtyLine::onWritable() {
+    flushOutgoing();
+}
 
 // In packet mode every read starts with a status byte: 0 for data, otherwise
 // a set of TIOCPKT_ flags with no data behind it.

@@ -32,7 +32,7 @@ namespace vrx::sim {
 
 class PtyLine : public SerialLine {
     Q_OBJECT
-public:
+  public:
     // Makes the pseudo-terminal. Throws SerialError when the system has none to give.
     explicit PtyLine(QObject* parent = nullptr);
     ~PtyLine() override;
@@ -53,12 +53,12 @@ public:
     void setFlowControl(FlowControl) override {}
     void setDtr(bool) override {}
 
-signals:
+  signals:
     void peerOpened();
     void peerClosed();
     void peerDiscardedInput();
 
-private:
+  private:
     void onReadable();
     void onWritable();
     void pollPeer();

@@ -131,39 +131,49 @@ ParseResult parseSimOptions(const QStringList& args) {
         "stdout; point the loader's COMn at it. The board resets, and its boot ROM sends\n"
         "the boot ID, whenever a program opens the device.\n\n"
         "Texts take the escapes \\r, \\n, \\e, \\\\ and \\xNN. Steps for --fault and\n"
-        "--silent-at: " + stepList() + ";\naccept and done take a command letter as in "
+        "--silent-at: " +
+        stepList() +
+        ";\naccept and done take a command letter as in "
         "accept:u. --fault answers may also be\n'nak' (code 0x15) or 'zero-trailer' "
         "(trailer 00 00) for the acknowledgements.");
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
-    const QCommandLineOption mode("mode",
-                                  "What the board runs: auto (boot ROM, then the primary loader, or "
-                                  "the flash loader when the IRAM image contains \"fl_burn\"), "
-                                  "boot, flash or terminal. Default auto.",
-                                  "MODE", "auto");
+    const QCommandLineOption mode(
+        "mode",
+        "What the board runs: auto (boot ROM, then the primary loader, or "
+        "the flash loader when the IRAM image contains \"fl_burn\"), "
+        "boot, flash or terminal. Default auto.",
+        "MODE", "auto");
     const QCommandLineOption link("link", "Also make a symlink PATH to the device.", "PATH");
     const QCommandLineOption version("version-text", "Version text of the flash loader.", "TEXT");
-    const QCommandLineOption refuse("refuse", "Refuse (\"E\") the given commands, e.g. pu.", "LETTERS");
-    const QCommandLineOption fault("fault", "Answer TEXT instead of the normal answer at STEP, then go silent.",
-                                   "STEP=TEXT");
+    const QCommandLineOption refuse("refuse", "Refuse (\"E\") the given commands, e.g. pu.",
+                                    "LETTERS");
+    const QCommandLineOption fault(
+        "fault", "Answer TEXT instead of the normal answer at STEP, then go silent.", "STEP=TEXT");
     const QCommandLineOption silent("silent-at", "Answer nothing from STEP on.", "STEP");
     const QCommandLineOption noise("noise", "Bytes sent before the boot ID.", "TEXT");
-    const QCommandLineOption info("info-frame",
-                                  "Malform the version information frame: no-stx, too-long or too-short.",
-                                  "FAULT");
+    const QCommandLineOption info(
+        "info-frame", "Malform the version information frame: no-stx, too-long or too-short.",
+        "FAULT");
     const QCommandLineOption prompt("prompt", "Terminal and secondary prompt.", "TEXT");
     const QCommandLineOption banner("banner", "Terminal and secondary banner.", "TEXT");
-    const QCommandLineOption answerOpt("answer", "Answer a terminal line LINE with TEXT.", "LINE=TEXT");
-    const QCommandLineOption split("split", "Send each terminal answer in two parts, 450 ms apart.");
-    const QCommandLineOption splitAt("split-at", "With --split: bytes in the first part (default: half).",
-                                     "N");
+    const QCommandLineOption answerOpt("answer", "Answer a terminal line LINE with TEXT.",
+                                       "LINE=TEXT");
+    const QCommandLineOption split("split",
+                                   "Send each terminal answer in two parts, 450 ms apart.");
+    const QCommandLineOption splitAt("split-at",
+                                     "With --split: bytes in the first part (default: half).", "N");
     const QCommandLineOption noEcho("no-echo", "The terminal does not echo.");
-    const QCommandLineOption resetDelay("reset-delay", "Milliseconds from reset to boot ID (default 50).", "MS");
-    const QCommandLineOption repeat("boot-id-repeat", "Repeat the boot ID every MS until the loader answers.", "MS");
-    const QCommandLineOption noResetOnOpen("no-reset-on-open", "Do not reset when the device is opened.");
+    const QCommandLineOption resetDelay("reset-delay",
+                                        "Milliseconds from reset to boot ID (default 50).", "MS");
+    const QCommandLineOption repeat("boot-id-repeat",
+                                    "Repeat the boot ID every MS until the loader answers.", "MS");
+    const QCommandLineOption noResetOnOpen("no-reset-on-open",
+                                           "Do not reset when the device is opened.");
     const QCommandLineOption stdinQuit("stdin-quit", "Quit when stdin reaches its end.");
     const QCommandLineOption verbose({"v", "verbose"}, "Log protocol events to stderr.");
-    parser.addOptions({help, mode, link, version, refuse, fault, silent, noise, info, prompt, banner,
-                       answerOpt, split, splitAt, noEcho, resetDelay, repeat, noResetOnOpen, stdinQuit, verbose});
+    parser.addOptions({help,   mode,       link,   version,       refuse,    fault,  silent,
+                       noise,  info,       prompt, banner,        answerOpt, split,  splitAt,
+                       noEcho, resetDelay, repeat, noResetOnOpen, stdinQuit, verbose});
 
     ParseResult result;
     auto fail = [&](const QString& message) {
@@ -190,7 +200,8 @@ ParseResult parseSimOptions(const QStringList& args) {
     if (parser.isSet(version)) o.versionText = unescapeOption(parser.value(version));
     o.noise = unescapeOption(parser.value(noise));
     for (const QChar letter : parser.value(refuse)) {
-        if (!QString("purk").contains(letter)) return fail(QString("--refuse takes p, u, r, k, not ") + letter);
+        if (!QString("purk").contains(letter))
+            return fail(QString("--refuse takes p, u, r, k, not ") + letter);
         o.faults.push_back({Step::Accept, letter.toLatin1(), "E"});
     }
     QString error;
@@ -209,10 +220,14 @@ ParseResult parseSimOptions(const QStringList& args) {
     }
     if (parser.isSet(info)) {
         const QString v = parser.value(info);
-        if (v == "no-stx") o.infoFault = InfoFrameFault::NoStx;
-        else if (v == "too-long") o.infoFault = InfoFrameFault::LengthTooLarge;
-        else if (v == "too-short") o.infoFault = InfoFrameFault::LengthTooSmall;
-        else return fail("unknown --info-frame fault: " + v);
+        if (v == "no-stx")
+            o.infoFault = InfoFrameFault::NoStx;
+        else if (v == "too-long")
+            o.infoFault = InfoFrameFault::LengthTooLarge;
+        else if (v == "too-short")
+            o.infoFault = InfoFrameFault::LengthTooSmall;
+        else
+            return fail("unknown --info-frame fault: " + v);
     }
     for (TerminalConfig* t : {&o.terminal, &o.secondary}) {
         if (parser.isSet(prompt)) t->prompt = unescapeOption(parser.value(prompt));
@@ -221,7 +236,8 @@ ParseResult parseSimOptions(const QStringList& args) {
         if (parser.isSet(splitAt)) {
             bool ok = false;
             t->splitAt = parser.value(splitAt).toInt(&ok);
-            if (!ok || t->splitAt < 1) return fail("--split-at wants a byte count: " + parser.value(splitAt));
+            if (!ok || t->splitAt < 1)
+                return fail("--split-at wants a byte count: " + parser.value(splitAt));
         }
         t->echo = !parser.isSet(noEcho);
         for (const QString& value : parser.values(answerOpt)) {
@@ -234,7 +250,9 @@ ParseResult parseSimOptions(const QStringList& args) {
          {std::pair{&resetDelay, &o.resetDelayMs}, std::pair{&repeat, &o.bootIdRepeatMs}}) {
         if (!parser.isSet(*option)) continue;
         const auto ms = parseMs(parser.value(*option));
-        if (!ms) return fail("--" + option->names().first() + " wants milliseconds: " + parser.value(*option));
+        if (!ms)
+            return fail("--" + option->names().first() +
+                        " wants milliseconds: " + parser.value(*option));
         *target = *ms;
     }
     o.resetOnOpen = !parser.isSet(noResetOnOpen);

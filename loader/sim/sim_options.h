@@ -14,8 +14,8 @@ namespace vrx::sim {
 
 struct FaultOption {
     Step step;
-    char command = 0;  // Accept and Done only; 0 for every command
-    QByteArray answer; // empty: silence
+    char command = 0;   // Accept and Done only; 0 for every command
+    QByteArray answer;  // empty: silence
 };
 
 struct SimOptions {

@@ -12,7 +12,7 @@ using vrx::sim::State;
 using vrx::sim::Step;
 
 class SimBootTest : public BoardFixture {
-protected:
+  protected:
     void SetUp() override {
         BoardFixture::SetUp();
         makeBoard(Mode::Boot);
@@ -115,14 +115,10 @@ TEST_F(SimBootTest, InjectedFaultsReplaceTheAnswerOfTheirStep) {
         QByteArray answer;  // empty: silence
     };
     const Case cases[] = {
-        {"silent boot ROM", Step::BootId, ""},
-        {"wrong second boot ID", Step::SecondBootId, "4"},
-        {"lower-case r", Step::BootReady, "r"},
-        {"silent after U3", Step::BootReady, ""},
-        {"no X", Step::PrimaryReady, ""},
-        {"wrong X", Step::PrimaryReady, "x"},
-        {"other acceptance", Step::Accept, "?"},
-        {"upper-case T", Step::Done, "T"},
+        {"silent boot ROM", Step::BootId, ""},   {"wrong second boot ID", Step::SecondBootId, "4"},
+        {"lower-case r", Step::BootReady, "r"},  {"silent after U3", Step::BootReady, ""},
+        {"no X", Step::PrimaryReady, ""},        {"wrong X", Step::PrimaryReady, "x"},
+        {"other acceptance", Step::Accept, "?"}, {"upper-case T", Step::Done, "T"},
         {"silent after code", Step::Done, ""},
     };
     // What the loader sends at each step, and the board's normal answer.

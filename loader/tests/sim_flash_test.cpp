@@ -24,7 +24,7 @@ QByteArray header(quint32 address, quint32 size, bool erase) {
 }
 
 class SimFlashTest : public BoardFixture {
-protected:
+  protected:
     void SetUp() override {
         BoardFixture::SetUp();
         makeBoard(Mode::Flash);
@@ -39,8 +39,8 @@ protected:
     QByteArray programFlash(quint32 address, const QByteArray& image, bool erase) {
         send(kVersionRequest);
         QByteArray answers = expect(versionFrame().size());
-        for (const QByteArray& f :
-             {header(address, quint32(image.size()), erase), frame(0xAF, image), kEndOfData, kComplete}) {
+        for (const QByteArray& f : {header(address, quint32(image.size()), erase),
+                                    frame(0xAF, image), kEndOfData, kComplete}) {
             send(f);
             answers += expect(kAck.size());
         }
@@ -68,7 +68,7 @@ TEST_F(SimFlashTest, ProgramsTheNandWithAndWithoutErase) {
 }
 
 TEST_F(SimFlashTest, TakesTheHeaderFrameAsTheLoaderWritesIt) {
-    send(hex("021800000" "0AE0000040000000200030000000100000000" "03"));
+    send(hex("0218000000AE000004000000020003000000010000000003"));
     EXPECT_EQ(expect(kAck.size()), kAck);
     EXPECT_EQ(board->nand().address, 0x00040000u);
     EXPECT_EQ(board->nand().size, 0x20000u);
@@ -179,7 +179,8 @@ TEST_F(SimFlashTest, MalformedFramesAreViolations) {
         {"no ETX", noEtx, "ETX"},
         {"length field", wrongLength, "length 11"},
         {"header number", frame(0xAE, le32(0) + le32(4) + le32(4) + hex("010000")), "number 4"},
-        {"header constant bytes", frame(0xAE, le32(0) + le32(4) + le32(3) + hex("000100")), "01 00"},
+        {"header constant bytes", frame(0xAE, le32(0) + le32(4) + le32(3) + hex("000100")),
+         "01 00"},
         {"erase flag", frame(0xAE, le32(0) + le32(4) + le32(3) + hex("010002")), "erase flag"},
         {"end before data", kEndOfData, "before the data"},
         {"complete before end", kComplete, "before END-OF-DATA"},
@@ -208,7 +209,8 @@ TEST_F(SimFlashTest, DataFrameLengthMustMatchTheHeader) {
     QByteArray data = frame(0xAF, "abcd");
     data[1] = '\x0E';  // announces 5 image bytes
     send(data);
-    EXPECT_EQ(expect(kAck.size()), kAck) << "taken at the header's length, so the parser stays in step";
+    EXPECT_EQ(expect(kAck.size()), kAck)
+        << "taken at the header's length, so the parser stays in step";
     EXPECT_EQ(board->nand().data, "abcd");
     ASSERT_EQ(board->violations().size(), 1);
     EXPECT_TRUE(board->violations().first().contains("expected 13"));

@@ -1,6 +1,7 @@
 // vrx-board-sim's command line: texts with escapes, fault steps and their
 // answers, and what the options do to a board.
 #include "sim_options.h"
+
 #include "sim_test_support.h"
 
 namespace {
@@ -26,9 +27,9 @@ TEST(SimOptionsTest, EscapesInTexts) {
         {"\\x02\\x00\\xfF", QByteArray("\x02\x00\xff", 3)},
         {"\\\\x41", "\\x41"},
         {"\\e[0m", "\x1b[0m"},
-        {"end\\", "end\\"},       // a lone backslash at the end stays
-        {"\\xZ1", "\\xZ1"},        // not hex: kept as written
-        {"\\x4", "\\x4"},          // one digit only: kept as written
+        {"end\\", "end\\"},  // a lone backslash at the end stays
+        {"\\xZ1", "\\xZ1"},  // not hex: kept as written
+        {"\\x4", "\\x4"},    // one digit only: kept as written
     };
     for (const auto& [text, bytes] : cases) {
         EXPECT_EQ(unescapeOption(text), bytes) << text;
@@ -36,18 +37,18 @@ TEST(SimOptionsTest, EscapesInTexts) {
 }
 
 TEST(SimOptionsTest, FaultsFromTheirOptions) {
-    const SimOptions o = parse({"--refuse", "uk", "--fault", "ready=r", "--fault", "done:p=T",
-                                "--fault", "data-ack=nak", "--fault", "header-ack=zero-trailer",
-                                "--silent-at", "flash-wake"});
+    const SimOptions o =
+        parse({"--refuse", "uk", "--fault", "ready=r", "--fault", "done:p=T", "--fault",
+               "data-ack=nak", "--fault", "header-ack=zero-trailer", "--silent-at", "flash-wake"});
     struct Want {
         Step step;
         char command;
         QByteArray answer;
     };
     const Want wanted[] = {
-        {Step::Accept, 'u', "E"},        {Step::Accept, 'k', "E"},
-        {Step::BootReady, 0, "r"},       {Step::Done, 'p', "T"},
-        {Step::DataAck, 0, kAckNak},     {Step::HeaderAck, 0, kAckZeroTrailer},
+        {Step::Accept, 'u', "E"},    {Step::Accept, 'k', "E"},
+        {Step::BootReady, 0, "r"},   {Step::Done, 'p', "T"},
+        {Step::DataAck, 0, kAckNak}, {Step::HeaderAck, 0, kAckZeroTrailer},
         {Step::FlashWake, 0, ""},
     };
     ASSERT_EQ(o.faults.size(), std::size(wanted));
@@ -87,8 +88,8 @@ TEST(SimOptionsTest, AppliedOptionsShapeTheBoard) {
     vrx::MemoryLinePair pair;
     pair.loaderEnd->open("/dev/sim", "115200,N,8,1");
     vrx::sim::Board board(*pair.boardEnd, Mode::Boot);
-    vrx::sim::applySimOptions(parse({"--mode", "terminal", "--banner", "hi\\r\\n", "--prompt", "$ "}),
-                              board);
+    vrx::sim::applySimOptions(
+        parse({"--mode", "terminal", "--banner", "hi\\r\\n", "--prompt", "$ "}), board);
     board.powerCycle();
     ASSERT_TRUE(simtest::pumpUntil([&] { return pair.loaderEnd->bytesWaiting() >= 6; }));
     EXPECT_EQ(pair.loaderEnd->read(0), "hi\r\n$ ");

@@ -20,7 +20,7 @@ using vrx::sim::PtyLine;
 
 // The peer's end of the pty: a device opened as the loader opens it.
 class Slave {
-public:
+  public:
     explicit Slave(const QString& path)
         : fd_(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
     ~Slave() { close(); }
@@ -49,12 +49,12 @@ public:
         return got;
     }
 
-private:
+  private:
     int fd_;
 };
 
 class SimPtyTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { simtest::ensureApp(); }
 };
 
@@ -123,7 +123,7 @@ TEST_F(SimPtyTest, BoardResetsWhenThePortIsOpened) {
 // --- the program ---
 
 class SimProgramTest : public SimPtyTest {
-protected:
+  protected:
     void TearDown() override {
         if (process.state() == QProcess::NotRunning) return;
         process.terminate();
@@ -207,7 +207,8 @@ TEST_F(SimProgramTest, HelpAndBadOptions) {
         p.start(SIM_PROGRAM, c.args);
         ASSERT_TRUE(p.waitForFinished(5000));
         EXPECT_EQ(p.exitCode(), c.exitCode);
-        const QByteArray text = c.exitCode == 0 ? p.readAllStandardOutput() : p.readAllStandardError();
+        const QByteArray text =
+            c.exitCode == 0 ? p.readAllStandardOutput() : p.readAllStandardError();
         EXPECT_TRUE(text.contains(c.output)) << text.toStdString();
     }
 }

@@ -10,7 +10,7 @@ using vrx::sim::State;
 using vrx::sim::TerminalConfig;
 
 class SimTerminalTest : public BoardFixture {
-protected:
+  protected:
     void start(const TerminalConfig& config) {
         makeBoard(Mode::Terminal);
         board->setTerminal(config);
@@ -49,7 +49,7 @@ TEST_F(SimTerminalTest, AnswersLinesThenPrompts) {
         {"nothing\r", "nothing\r\n=> "},
         {"\r", "\r\n=> "},
         {"hx\belp\r", "hx\belp\r\nhelp text\r\n=> "},  // the line is edited by backspace
-        {"log\nin\r", "log\nin\r\nlogin: => "},     // a line feed is no part of the line
+        {"log\nin\r", "log\nin\r\nlogin: => "},        // a line feed is no part of the line
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());

@@ -2,15 +2,16 @@
 // the loader's end of a MemoryLine pair driven byte by byte, and wire helpers.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <memory>
 
 #include "board.h"
-#include "wire_bytes.h"
 #include "memory_line.h"
+#include "wire_bytes.h"
 
 namespace simtest {
 
@@ -47,7 +48,9 @@ inline void settle(int ms = 60) {
     }
 }
 
-inline QByteArray le32(quint32 value) { return vrx::sim::le32Bytes(value); }
+inline QByteArray le32(quint32 value) {
+    return vrx::sim::le32Bytes(value);
+}
 
 // A frame as the loader builds it: STX, length, code, payload, 00 00, ETX.
 inline QByteArray frame(quint8 code, const QByteArray& payload) {
@@ -56,11 +59,13 @@ inline QByteArray frame(quint8 code, const QByteArray& payload) {
            QByteArray(1, char(vrx::sim::kEtx));
 }
 
-inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+inline QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
 
 // The loader's side of the line, with a board on the other end.
 class BoardFixture : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { ensureApp(); }
 
     void SetUp() override { loader().open("/dev/sim", "115200,N,8,1"); }
