@@ -442,6 +442,67 @@ TEST_F(WindowTest, LogKeepsControlCharactersAndReplacesTheLastOne) {
     EXPECT_EQ(log->toPlainText(), "ab\ncdx");
 }
 
+TEST_F(WindowTest, ValidateAddressesFillsTheTableAndShowsOneBoxPerProblem) {
+    LoaderWindow& w = makeWindow();
+    const QString image = writeFile(folder.path(), "img.bin", QByteArray(0x10, 'i'));
+    for (int slot : {1, 2, 3}) {
+        dialogs.fileAnswers.push_back(image);
+        w.cmdBrowse_Click(slot);
+    }
+    control<QLineEdit>("txtStartAddress(1)")->setText("0x80000000");
+    control<QLineEdit>("txtStartAddress(2)")->setText("0x81FFFFF8");
+    control<QLineEdit>("txtStartAddress(3)")->setText("0x80001000");
+    control<QPushButton>("cmdValidateAdrs")->click();
+
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    for (const auto& box : dialogs.boxes) {
+        EXPECT_EQ(box.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(box.title, "Address overlap or too large");
+    }
+    EXPECT_EQ(dialogs.boxes[0].text,
+              "Address range for the UBoot marker (0x80000000)\r\noverlaps the address range "
+              "for Secondary Executable");
+    EXPECT_EQ(dialogs.boxes[1].text,
+              "Address range for the UBoot image\r\noverlaps the address range for UBoot "
+              "marker (0x82000000)");
+    EXPECT_EQ(loaderState().sMsg, dialogs.boxes[1].text);
+
+    auto* table = control<QTreeWidget>("lvwAdrs");
+    const QStringList expected[] = {{"5", "0x00000000", "0x4"},  {"1", "0x00000000", "0x10"},
+                                    {"3", "0x00001000", "0x10"}, {"2", "0x01FFFFF8", "0x10"},
+                                    {"6", "0x02000000", ""},     {"7", "0x04000000", ""}};
+    ASSERT_EQ(table->topLevelItemCount(), 6);
+    for (int row = 0; row < 6; ++row) {
+        const QTreeWidgetItem* item = table->topLevelItem(row);
+        EXPECT_EQ((QStringList{item->text(0), item->text(1), item->text(2)}), expected[row])
+            << "row " << row;
+    }
+
+    // Fixed: the table is rebuilt, no box, true.
+    dialogs.boxes.clear();
+    control<QLineEdit>("txtStartAddress(1)")->setText("0x80000004");
+    control<QLineEdit>("txtStartAddress(2)")->setText("0x81FFFFF0");
+    EXPECT_TRUE(w.checkAddresses());
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(loaderState().sMsg, "");
+    EXPECT_EQ(table->topLevelItemCount(), 6);
+}
+
+TEST_F(WindowTest, ErrorsLetThroughInDebugModeAreShownNotFatal) {
+    LoaderWindow& w = makeWindow();
+    pair.loaderEnd->setRefusedDevices({"/dev/ttyTEST1"});
+    loaderState().bDebug = true;
+    control<QPushButton>("cmdStartPrimary")->setEnabled(true);
+    control<QPushButton>("cmdStartPrimary")->click();
+    ASSERT_FALSE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.boxes.back().title, "Error");
+    EXPECT_EQ(dialogs.boxes.back().icon, MessageIcon::Exclamation);
+    EXPECT_FALSE(loaderState().bBusy) << "the window can still be closed";
+    EXPECT_FALSE(pair.loaderEnd->isOpen());
+    w.show();
+    EXPECT_TRUE(w.close());
+}
+
 TEST_F(WindowTest, WriteIniMenuOnlyTellsTheUserToEditTheFile) {
     LoaderWindow& w = makeWindow();
     w.findChild<QAction*>("mnuWriteIni")->trigger();

@@ -143,9 +143,20 @@ void LoaderWindow::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        // Only debug mode lets errors out of the handlers; show them and keep
-        // the program running rather than ending it.
+        // Only debug mode lets errors out of the handlers. Show them and keep
+        // the program running; a sequence that ended this way left the run
+        // state busy, which would refuse every later close of the window.
         dialogs_.message(MessageIcon::Exclamation, "Error", QString::fromLocal8Bit(e.what()));
+        LoaderState& state = loaderState();
+        if (state.bBusy) {
+            state.bBusy = false;
+            try {
+                link_->ClosePort();
+            } catch (const std::exception&) {
+                // The port is already unusable; closing it is all that was left.
+            }
+            if (!slotPath(0).isEmpty()) cmdStartPrimary_->setEnabled(true);
+        }
     }
 }
 
