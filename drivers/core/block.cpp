@@ -14,16 +14,21 @@ void freeText(char*& text) {
     text = nullptr;
 }
 
+char* freedText(char* text) {
+    Hrt$free(text);
+    return nullptr;
+}
+
 namespace {
 
 void freeFieldTable(Drv_FCB& fcb) {
     if (!fcb.fieldTable) return;
     for (int32_t i = 0; i < fcb.fieldCount; ++i) {
         FieldDesc50& field = fcb.fieldTable[i];
-        freeText(field.name);
-        freeText(field.label);
-        freeText(field.text100);
-        freeText(field.text298);
+        field.name = freedText(field.name);
+        field.label = freedText(field.label);
+        field.text100 = freedText(field.text100);
+        field.text298 = freedText(field.text298);
     }
     Hrt$free(fcb.fieldTable);
     fcb.fieldTable = nullptr;
@@ -68,12 +73,12 @@ int32_t attachBlock(const DriverDefinition& driver, Drv_FileDecl& declaration) {
 void detachBlock(Drv_FileDecl& declaration) {
     Drv_FCB* fcb = declaration.fcb;
     if (!fcb) return;
-    freeText(fcb->fileName);
-    freeText(fcb->fileLabel);
-    freeText(fcb->owner);
-    freeText(fcb->driverOptions);
-    freeText(fcb->traceFileName);
-    freeText(fcb->redirectTarget);
+    fcb->fileName = freedText(fcb->fileName);
+    fcb->fileLabel = freedText(fcb->fileLabel);
+    fcb->owner = freedText(fcb->owner);
+    fcb->driverOptions = freedText(fcb->driverOptions);
+    fcb->traceFileName = freedText(fcb->traceFileName);
+    fcb->redirectTarget = freedText(fcb->redirectTarget);
     freeFieldTable(*fcb);
     Hrt$free(fcb);
     declaration.fcb = nullptr;

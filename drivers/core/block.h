@@ -15,5 +15,8 @@ int32_t buildFieldTable(const DriverDefinition& driver, Drv_FCB& fcb);
 // Owned text helpers: blocks of the host's allocator, freed and nulled.
 char* copyText(const char* text);
 void freeText(char*& text);
+// Frees the text and answers null, for fields of packed records, which no
+// reference may bind to: field = freedText(field).
+char* freedText(char* text);
 
 }  // namespace drv

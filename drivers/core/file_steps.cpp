@@ -45,7 +45,7 @@ int32_t checkName(Drv_FCB& fcb) {
     char full[260] = {};
     int32_t error = drv_ChkName(fcb.fileName, full, ".", 0);
     if (error != 0) return error;
-    freeText(fcb.fileName);
+    fcb.fileName = freedText(fcb.fileName);
     fcb.fileName = copyText(full);
     return 0;
 }

@@ -28,7 +28,8 @@ void setFileBuffers(Drv_FCB& fcb, const std::string& option, std::string& answer
     for (; at < option.size() && std::isdigit(static_cast<unsigned char>(option[at])); ++at)
         units = std::min<uint64_t>(units * 10 + static_cast<uint64_t>(option[at] - '0'), kMaxUnits + 1);
     uint32_t size = units <= kMaxUnits ? static_cast<uint32_t>(units * 512) : kHugeBuffer;
-    size = std::max(size, static_cast<uint32_t>(std::max(fcb.recordLength, 0)));
+    int32_t recordLength = fcb.recordLength;
+    size = std::max(size, static_cast<uint32_t>(std::max(recordLength, 0)));
     // A window of no bytes cannot hold a record; a buffer that cannot be had
     // leaves the old one. Both answer as a query does.
     if (size == 0) return;

@@ -74,12 +74,12 @@ void switchTraceFile(Drv_FCB& fcb, const char* text, int32_t length) {
             __OsCloseFile(fcb.traceHandle);
             fcb.traceHandle = 0;
         }
-        freeText(fcb.traceFileName);
+        fcb.traceFileName = freedText(fcb.traceFileName);
         fcb.traceFileName = drv_MakeCSTRING(text, length);
         return;
     }
     fcb.traceOn = 0;
-    freeText(fcb.traceFileName);
+    fcb.traceFileName = freedText(fcb.traceFileName);
 }
 
 }  // namespace drv

@@ -13,7 +13,7 @@ constexpr int32_t kWriteFailed = 5;
 constexpr int32_t kEndOfFile = 33;
 
 uint32_t recordLength(const Drv_FCB& fcb) {
-    return static_cast<uint32_t>(std::max(fcb.recordLength, 0));
+    return fcb.recordLength < 0 ? 0 : static_cast<uint32_t>(fcb.recordLength);
 }
 
 bool hasOem(const Drv_FCB& fcb) { return fcb.attributes & kAttrOem; }
@@ -39,7 +39,7 @@ int32_t writeAt(Drv_FCB& fcb, uint32_t position, uint32_t length) {
     fcb.currentPosition = at;
     if (length == 0) {
         if (file.truncate(at) != 0) return kWriteFailed;
-        fcb.fileSize = std::min(fcb.fileSize, at);
+        if (fcb.fileSize > at) fcb.fileSize = at;
         return 0;
     }
     length = std::min(length, recordLength(fcb));

@@ -45,15 +45,15 @@ TEST_F(EntryRules, OpenRunsPrologueAndEpilogueInOrder) {
                                          "activate 66", "update_state 25 0 1"};
     EXPECT_EQ(x9host::takeEvents(), expected);
     ASSERT_NE(decl.block(), nullptr);
-    EXPECT_EQ(decl.block()->openMode, 0x42);
-    EXPECT_EQ(decl.block()->stateFlags & (kStateOpen | kStateForWriting | kStateDenyMode),
+    EXPECT_EQ(+decl.block()->openMode, 0x42);
+    EXPECT_EQ(+decl.block()->stateFlags & (kStateOpen | kStateForWriting | kStateDenyMode),
               kStateOpen | kStateForWriting);
 
     // A second operation reuses the block and stores the previous code.
     callDriver(dosPlugin(), decl, SetFirst);
     expected = {"ThreadedFileOpen", "check_state 41", "update_state 41 0 0"};
     EXPECT_EQ(x9host::takeEvents(), expected);
-    EXPECT_EQ(decl.block()->lastOperation, SetFirst);
+    EXPECT_EQ(+decl.block()->lastOperation, SetFirst);
 
     EXPECT_EQ(callDriver(dosPlugin(), decl, Close).err, 0);
     expected = {"ThreadedFileOpen", "check_state 7", "ThreadedFileClose", "deactivate",
@@ -92,7 +92,7 @@ TEST_F(EntryRules, FailuresOfCodes2And14Return1) {
     EXPECT_EQ(callDriver(dosPlugin(), decl, 2).ret, 1);
     EXPECT_EQ(callDriver(dosPlugin(), decl, Records).ret, 0);
     EXPECT_EQ(callDriver(dosPlugin(), decl, Records).err, 7);
-    EXPECT_EQ(decl.block()->lastError, 7);
+    EXPECT_EQ(+decl.block()->lastError, 7);
 }
 
 TEST_F(EntryRules, SilentFailureReportsNothing) {
@@ -102,7 +102,7 @@ TEST_F(EntryRules, SilentFailureReportsNothing) {
     x9host::recordEvents(true);
     auto result = callDriver(dosPlugin(), decl, Pointer);
     EXPECT_EQ(result.err, 0);
-    EXPECT_EQ(decl.block()->lastError, 0);
+    EXPECT_EQ(+decl.block()->lastError, 0);
     for (const auto& event : x9host::takeEvents()) EXPECT_NE(event.rfind("seterror", 0), 0u);
 }
 
@@ -235,21 +235,21 @@ TEST_F(EntryRules, FieldTableDescribesEachField) {
     Declaration decl(spec);
     callDriver(dosPlugin(), decl, Pointer);
     ASSERT_NE(decl.block(), nullptr);
-    ASSERT_EQ(decl.block()->fieldCount, 3);
+    ASSERT_EQ(+decl.block()->fieldCount, 3);
     const FieldDesc50* table = decl.block()->fieldTable;
-    EXPECT_EQ(table[0].type, 18);
-    EXPECT_EQ(table[0].elementCount, 2);
-    EXPECT_EQ(table[0].size, 6);
-    EXPECT_EQ(table[0].extra.charsPerElement, 3);
-    EXPECT_EQ(table[0].noComment, 0);
+    EXPECT_EQ(+table[0].type, 18);
+    EXPECT_EQ(+table[0].elementCount, 2);
+    EXPECT_EQ(+table[0].size, 6);
+    EXPECT_EQ(+table[0].extra.charsPerElement, 3);
+    EXPECT_EQ(+table[0].noComment, 0);
     EXPECT_STREQ(table[0].name, "F1");
-    EXPECT_EQ(table[1].offset, 6);
-    EXPECT_EQ(table[1].extra.decimal.places, 2);
-    EXPECT_EQ(table[1].extra.decimal.elementSize, 5);
-    EXPECT_EQ(table[1].noComment, 1);
-    EXPECT_EQ(table[2].overlay, 1);
-    EXPECT_EQ(table[2].firstOverlaid, 1);
-    EXPECT_EQ(table[2].fieldNumber, 2);
+    EXPECT_EQ(+table[1].offset, 6);
+    EXPECT_EQ(+table[1].extra.decimal.places, 2);
+    EXPECT_EQ(+table[1].extra.decimal.elementSize, 5);
+    EXPECT_EQ(+table[1].noComment, 1);
+    EXPECT_EQ(+table[2].overlay, 1);
+    EXPECT_EQ(+table[2].firstOverlaid, 1);
+    EXPECT_EQ(+table[2].fieldNumber, 2);
 }
 
 TEST_F(EntryRules, CodesWithoutABlockStillPushAnEmptyResult) {

@@ -52,16 +52,16 @@ TEST_F(FileSteps, EveryLockAsksTheOsAndUnlockCountsDown) {
     x9host::setOsFaults(faults);
     EXPECT_EQ(callDriver(dosPlugin(), *a, Lock).err, 19);  // asked again while held
     EXPECT_EQ(callDriver(dosPlugin(), *a, Lock).err, 0);
-    EXPECT_EQ(a->block()->lockDepth, 2);
+    EXPECT_EQ(+a->block()->lockDepth, 2);
 
     b = opened(0x42);
     EXPECT_EQ(callDriver(dosPlugin(), *a, Unlock).err, 0);
-    EXPECT_EQ(a->block()->lockDepth, 1);
+    EXPECT_EQ(+a->block()->lockDepth, 1);
     x9host::useManualClock(true);
     EXPECT_EQ(callDriver(dosPlugin(), *b, LockWithTimeout, {2}).err, kOsLockViolation);
     EXPECT_GE(Hrt$clock(), 200);
     EXPECT_EQ(callDriver(dosPlugin(), *a, Unlock).err, 0);
-    EXPECT_EQ(a->block()->lockDepth, 0);
+    EXPECT_EQ(+a->block()->lockDepth, 0);
     EXPECT_EQ(callDriver(dosPlugin(), *b, LockWithTimeout, {2}).err, 0);
 }
 
@@ -72,7 +72,7 @@ TEST_F(FileSteps, LockRetriesWhileTheLockIsHeldElsewhere) {
     x9host::setOsFaults(faults);
     EXPECT_EQ(callDriver(dosPlugin(), *a, Lock).err, 0);
     EXPECT_EQ(x9host::osFaults().failingLocks, 0);
-    EXPECT_EQ(a->block()->lockDepth, 1);
+    EXPECT_EQ(+a->block()->lockDepth, 1);
 }
 
 TEST_F(FileSteps, SharedWritesTakeTheLockAndSeeOtherAppends) {
@@ -83,7 +83,7 @@ TEST_F(FileSteps, SharedWritesTakeTheLockAndSeeOtherAppends) {
     EXPECT_EQ(callDriver(dosPlugin(), *a, Add).err, 5);
     EXPECT_EQ(callDriver(dosPlugin(), *b, Unlock).err, 0);
     EXPECT_EQ(callDriver(dosPlugin(), *a, Add).err, 0);
-    EXPECT_EQ(a->block()->lockDepth, 0);  // released after the write
+    EXPECT_EQ(+a->block()->lockDepth, 0);  // released after the write
     b->setRecord("BBBBBBBBBB");
     EXPECT_EQ(callDriver(dosPlugin(), *b, Add).err, 0);  // appends behind a's record
     EXPECT_EQ(callDriver(dosPlugin(), *a, Records).ret, 4);
@@ -92,17 +92,17 @@ TEST_F(FileSteps, SharedWritesTakeTheLockAndSeeOtherAppends) {
 
 TEST_F(FileSteps, OpenModeDecidesCachingAndWindowSize) {
     a = opened(0x42);
-    EXPECT_EQ(a->block()->driverFlags & (kFlagCaching | kFlagShared), kFlagShared);
-    EXPECT_EQ(a->block()->bufferSize, 512u);
+    EXPECT_EQ(+a->block()->driverFlags & (kFlagCaching | kFlagShared), kFlagShared);
+    EXPECT_EQ(+a->block()->bufferSize, 512u);
     x9host::releaseDeclaration(dosPlugin(), *a);
     a = opened(0x12);
-    EXPECT_EQ(a->block()->driverFlags & (kFlagCaching | kFlagShared), kFlagCaching);
-    EXPECT_EQ(a->block()->bufferSize, 1024u);
-    EXPECT_EQ(a->block()->stateFlags & kStateDenyMode, kStateDenyMode);
+    EXPECT_EQ(+a->block()->driverFlags & (kFlagCaching | kFlagShared), kFlagCaching);
+    EXPECT_EQ(+a->block()->bufferSize, 1024u);
+    EXPECT_EQ(+a->block()->stateFlags & kStateDenyMode, kStateDenyMode);
     x9host::releaseDeclaration(dosPlugin(), *a);
     a = opened(0x40, "/QUICKSCAN=ON/FILEBUFFERS=8");
-    EXPECT_EQ(a->block()->driverFlags & (kFlagCaching | kFlagReadOnly), kFlagCaching | kFlagReadOnly);
-    EXPECT_EQ(a->block()->bufferSize, 4096u);
+    EXPECT_EQ(+a->block()->driverFlags & (kFlagCaching | kFlagReadOnly), kFlagCaching | kFlagReadOnly);
+    EXPECT_EQ(+a->block()->bufferSize, 4096u);
 }
 
 struct OptionCase {
@@ -121,7 +121,7 @@ TEST_P(Options, AnswerAndApply) {
     auto result = send(*a, GetParam().option);
     EXPECT_EQ(result.err, 0);
     EXPECT_EQ(result.str, GetParam().answer);
-    EXPECT_EQ(a->block()->bufferSize, GetParam().bufferSize);
+    EXPECT_EQ(+a->block()->bufferSize, GetParam().bufferSize);
     EXPECT_EQ((a->block()->driverFlags & kFlagCaching) != 0, GetParam().caching);
     EXPECT_EQ(a->block()->file->caching(), GetParam().caching);
     EXPECT_EQ(a->block()->file->capacity(), GetParam().bufferSize);
@@ -159,8 +159,8 @@ TEST_F(FileSteps, FileBuffersThatCannotBeHadKeepTheOldBuffer) {
     auto result = send(*a, "FILEBUFFERS=9999999");
     EXPECT_EQ(result.err, 0);
     EXPECT_EQ(result.str, "1024");
-    EXPECT_EQ(a->block()->buffer, before);
-    EXPECT_EQ(a->block()->bufferSize, 1024u);
+    EXPECT_EQ(+a->block()->buffer, before);
+    EXPECT_EQ(+a->block()->bufferSize, 1024u);
     EXPECT_EQ(callDriver(dosPlugin(), *a, GetAt, {11}).err, 0);
     EXPECT_EQ(a->recordText(), "abcdefghij");
 }
@@ -173,8 +173,8 @@ TEST_F(FileSteps, ShortWriteGives5AndTheFileStaysWhole) {
     x9host::setOsFaults(faults);
     a->setRecord("KLMNOPQRST");
     EXPECT_EQ(callDriver(dosPlugin(), *a, Add).err, 5);
-    EXPECT_EQ(a->block()->lastTransfer, 0u);
-    EXPECT_EQ(a->block()->fileSize, 20u);
+    EXPECT_EQ(+a->block()->lastTransfer, 0u);
+    EXPECT_EQ(+a->block()->fileSize, 20u);
     EXPECT_EQ(callDriver(dosPlugin(), *a, Add).err, 0);
     EXPECT_EQ(x9test::readFile(path), "0123456789abcdefghijKLMNOPQRST");
 }
@@ -205,10 +205,10 @@ TEST_F(FileSteps, CloseReportsALostFinalFlushButStillReleases) {
     auto events = x9host::takeEvents();
     EXPECT_NE(std::find(events.begin(), events.end(), "ThreadedFileClose"), events.end());
     ASSERT_NE(a->block(), nullptr);
-    EXPECT_EQ(a->block()->file, nullptr);
-    EXPECT_EQ(a->block()->buffer, nullptr);
-    EXPECT_EQ(a->block()->blankRecord, nullptr);
-    EXPECT_EQ(a->block()->stateFlags & kStateOpen, 0);
+    EXPECT_EQ(+a->block()->file, nullptr);
+    EXPECT_EQ(+a->block()->buffer, nullptr);
+    EXPECT_EQ(+a->block()->blankRecord, nullptr);
+    EXPECT_EQ(+a->block()->stateFlags & kStateOpen, 0);
     x9host::clearOsFaults();
     EXPECT_EQ(callDriver(dosPlugin(), *a, Open, {0x12}).err, 0);
     EXPECT_EQ(callDriver(dosPlugin(), *a, Records).ret, 2);

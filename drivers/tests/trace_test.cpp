@@ -35,9 +35,9 @@ TEST_F(Trace, EveryOperationIsTracedWithTheDriverName) {
     useWinIni("[KWDOS]\nProfile=1\nDetails=3\n");
     x9test::writeFile(dir.file("f.bin"), "abcd");
     auto decl = declared();
-    ASSERT_EQ(decl->block()->traceOn, 1);
+    ASSERT_EQ(+decl->block()->traceOn, 1);
     EXPECT_STREQ(decl->block()->traceFileName, "DOS.LOG");
-    EXPECT_EQ(decl->block()->traceDetails, 3);
+    EXPECT_EQ(+decl->block()->traceDetails, 3);
     x9host::takeTraceEntries();
     callDriver(dosPlugin(), *decl, Open, {0x42});
     callDriver(dosPlugin(), *decl, GetAt, {9});
@@ -70,12 +70,12 @@ TEST_P(TraceSettings, AreReadWhenTheBlockIsMade) {
     useWinIni(c.ini);
     auto decl = declared(c.attributes, c.driver);
     ASSERT_NE(decl->block(), nullptr);
-    EXPECT_EQ(decl->block()->traceOn, c.traceOn);
+    EXPECT_EQ(+decl->block()->traceOn, c.traceOn);
     if (c.traceFile)
         EXPECT_STREQ(decl->block()->traceFileName, c.traceFile);
     else
-        EXPECT_EQ(decl->block()->traceFileName, nullptr);
-    EXPECT_EQ(decl->block()->traceDetails, c.details);
+        EXPECT_EQ(+decl->block()->traceFileName, nullptr);
+    EXPECT_EQ(+decl->block()->traceDetails, c.details);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,13 +110,13 @@ TEST_F(TraceFile, LinesAreAppendedToTheSwitchedFile) {
     std::string log = dir.file("trace.log");
     drv::writeTraceLine(fcb, "ignored", 7);  // tracing off: nothing happens
     drv::switchTraceFile(fcb, log.data(), static_cast<int32_t>(log.size()));
-    EXPECT_EQ(fcb.traceOn, 1);
+    EXPECT_EQ(+fcb.traceOn, 1);
     drv::writeTraceLine(fcb, "first", 5);
     drv::writeTraceLine(fcb, "second line", 11);
     EXPECT_EQ(x9test::readFile(log), "first\r\nsecond line\r\n");
     drv::switchTraceFile(fcb, "", 0);
-    EXPECT_EQ(fcb.traceOn, 0);
-    EXPECT_EQ(fcb.traceFileName, nullptr);
+    EXPECT_EQ(+fcb.traceOn, 0);
+    EXPECT_EQ(+fcb.traceFileName, nullptr);
     drv::writeTraceLine(fcb, "third", 5);
     EXPECT_EQ(x9test::readFile(log), "first\r\nsecond line\r\n");
 }

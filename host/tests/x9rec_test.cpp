@@ -82,8 +82,8 @@ TEST_F(Console, RunsOperationsAndPrintsOneLineEach) {
               "scan n=1 err=33\n"
               "add ret=0 err=0\n"
               "send ret=0 err=0 str=\"512\"\n"
-              "getproperty ret=0 err=80 str=\"\"\n"
-              "setproperty ret=0 err=80\n"
+              "getproperty ret=0 err=0 str=\"" + (root / "f.bin").string() + "\"\n"
+              "setproperty ret=0 err=0\n"
               "raw ret=0 err=0 rec=\"new       \"\n"
               "raw ret=0 err=0 rec=\"first.....\"\n"
               "state cur=0 next=31 last=10 size=30 flags=0x09\n");
