@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "about_box.h"
@@ -152,6 +153,10 @@ TEST_F(WindowTest, StatusBarHoldsTheProgressBarAndMenusCarryTheirEntries) {
     auto* progress = control<QProgressBar>("pgbDownload");
     ASSERT_TRUE(bar && progress);
     EXPECT_TRUE(bar->isAncestorOf(progress));
+    EXPECT_EQ(progress->parentWidget()->objectName(), "staStatus.Panels(2)");
+    auto* monitor = w.findChild<QTimer*>("timMonitor");
+    ASSERT_TRUE(monitor);
+    EXPECT_EQ(monitor->interval(), 250);
     EXPECT_EQ(progress->value(), 0);
     EXPECT_EQ(control<QLabel>("staStatus.Panels(0)")->text(), "Progress -->");
     w.setStatusPanel("bytes sent 1024 / 8192");

@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "link.h"
@@ -108,6 +109,7 @@ void LoaderWindow::buildControls() {
     buildHiddenControls();
     buildMenus();
     buildStatusBar();
+    buildTimers();
 }
 
 void LoaderWindow::buildPortFrame() {
@@ -196,6 +198,14 @@ void LoaderWindow::buildMenus() {
     mnuAbout_->setObjectName("mnuAbout");
 }
 
+void LoaderWindow::buildTimers() {
+    // The monitor timer ticks without a handler; it is kept so the window
+    // carries every timer of the program.
+    auto* monitor = new QTimer(this);
+    monitor->setObjectName("timMonitor");
+    monitor->setInterval(250);
+}
+
 void LoaderWindow::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName("staStatus");
@@ -203,7 +213,7 @@ void LoaderWindow::buildStatusBar() {
     for (int i = 0; i < 3; ++i) {
         statusPanel_[i] = new QLabel(bar);
         statusPanel_[i]->setObjectName(QStringLiteral("staStatus.Panels(%1)").arg(i));
-        statusPanel_[i]->setMinimumWidth(i == 1 ? 220 : 100);
+        statusPanel_[i]->setMinimumWidth(i == 1 ? 220 : 120);
     }
     statusPanel_[0]->setText("Progress -->");
     bar->addWidget(statusPanel_[0]);

@@ -120,6 +120,7 @@ private:
     void buildHiddenControls();
     void buildMenus();
     void buildStatusBar();
+    void buildTimers();
     void connectHandlers();
 
     void Form_Load();

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -65,7 +66,10 @@ void LoaderWindow::Form_Load() {
 }
 
 void LoaderWindow::placeProgressBar() {
-    statusBar()->addPermanentWidget(pgbDownload_);
+    // The bar fills the third panel exactly and follows it when it resizes.
+    auto* fill = new QHBoxLayout(statusPanel_[2]);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(pgbDownload_);
     pgbDownload_->show();
     pgbDownload_->setValue(0);
 }
