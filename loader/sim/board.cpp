@@ -178,7 +178,7 @@ void Board::clearCapture() {
 void Board::onData() {
     const QByteArray bytes = line_.read(0);
     if (bytes.isEmpty()) return;
-    received_.append(bytes);
+    if (recording_) received_.append(bytes);
     if (state_ == State::BootRom) bootTimer_.stop();  // the loader has answered
     if (state_ == State::Resetting || state_ == State::Halted) {
         note(QString("nobody listens (%1): %2").arg(stateName(state_), bytesText(bytes)));
@@ -226,7 +226,7 @@ void Board::send(const QByteArray& bytes) {
     if (bytes.isEmpty()) return;
     try {
         line_.write(bytes);
-        sent_.append(bytes);
+        if (recording_) sent_.append(bytes);
     } catch (const SerialError& error) {
         note(QString("answer lost: ") + error.what());
     }
@@ -252,12 +252,12 @@ bool Board::answer(Step step, const QByteArray& normal, char command) {
 }
 
 void Board::note(const QString& text) {
-    events_.append(text);
+    if (recording_) events_.append(text);
     emit event(text);
 }
 
 void Board::violate(const QString& text) {
-    violations_.append(text);
+    if (recording_) violations_.append(text);
     note("VIOLATION: " + text);
     emit violation(text);
 }

@@ -197,6 +197,9 @@ class Board : public QObject {
 
     // --- observation ---
     State state() const { return state_; }
+    // Keeping every byte and event suits a test; a long-running server turns
+    // it off and listens to the signals instead. On by default.
+    void setRecording(bool on) { recording_ = on; }
     const QByteArray& received() const { return received_; }
     const QByteArray& sent() const { return sent_; }
     void clearCapture();
@@ -261,6 +264,7 @@ class Board : public QObject {
     int resetDelayMs_ = 50;
     int bootIdRepeatMs_ = 0;
     bool resetOnOpen_ = true;
+    bool recording_ = true;
     QByteArray bootNoise_;
     std::vector<FaultRule> faults_;
     InfoFrameFault infoFault_ = InfoFrameFault::None;

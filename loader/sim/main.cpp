@@ -36,6 +36,8 @@ bool installQuitSignals() {
     struct sigaction action {};
     action.sa_handler = onQuitSignal;
     ::sigemptyset(&action.sa_mask);
+    // A reader of stdout that went away must not kill the board mid-session.
+    ::signal(SIGPIPE, SIG_IGN);
     return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
            ::sigaction(SIGINT, &action, nullptr) == 0;
 }
@@ -91,6 +93,7 @@ int main(int argc, char* argv[]) {
 
     Board board(*pty, options.mode);
     vrx::sim::applySimOptions(options, board);
+    board.setRecording(false);  // serves for hours; -v shows the events as they happen
     // The board came up before the options applied; start it again as configured.
     board.powerCycle();
     QObject::connect(pty.get(), &PtyLine::peerOpened, &board, &Board::loaderOpened);

@@ -274,4 +274,19 @@ TEST_F(SimBootTest, InjectSendsBytesAtOnce) {
     EXPECT_EQ(expect(5), "hello");
 }
 
+TEST_F(SimBootTest, WithoutRecordingTheBoardStillLoadsButKeepsNoCapture) {
+    board->setRecording(false);
+    board->clearCapture();
+    QStringList signalled;
+    QObject listener;  // ends the connection with this test's locals
+    QObject::connect(board.get(), &vrx::sim::Board::event, &listener,
+                     [&](const QString& text) { signalled << text; });
+    bootPrimary();
+    EXPECT_EQ(board->iram()->data, "primary code");
+    EXPECT_TRUE(board->received().isEmpty());
+    EXPECT_TRUE(board->sent().isEmpty());
+    EXPECT_TRUE(board->events().isEmpty());
+    EXPECT_FALSE(signalled.isEmpty()) << "the events are still signalled";
+}
+
 }  // namespace
