@@ -31,10 +31,13 @@
 // crosses the loader's "A" leaves a stale "5" in the loader's input.
 //
 // Checking. Every byte the loader sends is kept (received()), and every answer
-// the board sends (sent()). The board checks what it receives against the
-// protocol (32-bit little-endian fields, frame layout, lengths, codes, header
-// fields, exact code bytes as they are stored) and lists each deviation in
-// violations(); events() is a readable trace of the protocol steps.
+// the board sends (sent()); code lands in iram(), sdram() and nand() exactly as
+// received, for tests to compare with the files. The board checks what it
+// receives against the protocol (handshake order, 32-bit little-endian fields,
+// IRAM of 64 KiB, the SDRAM window 0x80000000 to 0x84000000, frame layout,
+// lengths, codes, trailers, header fields, erase flag, frame order) and lists
+// each deviation in violations(); events() is a readable trace of the protocol
+// steps, also signalled one by one (event()).
 //
 // Faults. setFault(step, answer) replaces the board's answer at one protocol
 // step: a wrong character ("r" for "R", "T" for "t"), "E" for a refusal, a
