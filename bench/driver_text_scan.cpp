@@ -71,7 +71,8 @@ double memchrScan(const std::string& path, std::size_t& lines) {
         std::size_t end = kept + got;
         char* at = chunk.data();
         char* stop = chunk.data() + end;
-        while (char* lf = static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(stop - at)))) {
+        while (char* lf =
+                   static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(stop - at)))) {
             std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(lf - at), kRecord);
             std::memcpy(record, at, length);
             std::memset(record + length, ' ', kRecord - length);
@@ -98,8 +99,8 @@ x9host::DeclarationSpec specFor(const std::string& path, const std::string& driv
 
 // The hot loop calls the entry as the host does, without the console's
 // bookkeeping around each call.
-double driverScan(const x9host::Plugin& plugin, const std::string& path,
-                  const std::string& driver, std::size_t& lines) {
+double driverScan(const x9host::Plugin& plugin, const std::string& path, const std::string& driver,
+                  std::size_t& lines) {
     x9host::Declaration decl(specFor(path, driver));
     x9host::callDriver(plugin, decl, Open, {0x12});
     x9host::callDriver(plugin, decl, SetFirst);
@@ -145,8 +146,8 @@ double fwriteAppends(const std::string& path) {
 void report(const char* what, std::size_t count, double seconds, double getlinePerSecond,
             double memchrPerSecond) {
     double perSecond = count / seconds;
-    std::printf("%-34s %9zu in %7.3f s  %12.0f /s  getline %.2fx", what, count, seconds,
-                perSecond, perSecond / getlinePerSecond);
+    std::printf("%-34s %9zu in %7.3f s  %12.0f /s  getline %.2fx", what, count, seconds, perSecond,
+                perSecond / getlinePerSecond);
     if (memchrPerSecond > 0) std::printf("  memchr %.2fx", perSecond / memchrPerSecond);
     std::printf("\n");
 }

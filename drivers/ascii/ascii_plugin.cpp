@@ -8,11 +8,13 @@
 namespace {
 
 // Operation codes, then field type codes, each list led by its count.
+// clang-format off
 constexpr uint8_t kOperationList[] = {
     34, 1, 51, 4, 59, 52, 14, 7, 9, 10, 13, 29, 53, 16, 72, 20, 21, 23, 24, 25, 27, 61,
     30, 54, 55, 66, 37, 38, 63, 60, 41, 43, 71, 48, 50,
     2, 18, 22,
 };
+// clang-format on
 static_assert(sizeof kOperationList == 1 + 34 + 1 + 2);
 
 ascii::TextRecords textRecords;
@@ -28,7 +30,7 @@ X9_EXPORT const DrvReg Asc$DrvReg = {
     "ASCII (Text)",
     ASCII,
     {0x01, 0x00, 0x80, 0x00, 0x00, 0xFF, 0xFE, 0xFE, 0xFE, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0x7F, 0xFE,
-     0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0},
+     0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0,    0,    0,    0,    0,    0,    0,    0},
     static_cast<int32_t>(sizeof(FieldDesc50)),
     static_cast<int32_t>(sizeof(Drv_KCB)),
     24,
@@ -49,7 +51,9 @@ const HrtInitTable kInitTable{kInitialisers, kTerminators};
 __attribute__((constructor)) void attachModule() {
     __sysinit(&kInitTable, const_cast<DrvReg*>(&Asc$DrvReg));
 }
-__attribute__((destructor)) void detachModule() { __systerm(const_cast<DrvReg*>(&Asc$DrvReg)); }
+__attribute__((destructor)) void detachModule() {
+    __systerm(const_cast<DrvReg*>(&Asc$DrvReg));
+}
 
 }  // namespace
 

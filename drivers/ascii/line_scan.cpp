@@ -16,7 +16,8 @@ bool terminatorAt(const uint8_t* at, uint32_t left, const ScanSettings& settings
 void storeTab(LineScan& scan, uint8_t* record, uint32_t recordLength, int32_t tabSize) {
     uint64_t room = recordLength - scan.column;
     if (tabSize > 0) {
-        uint64_t blanks = static_cast<uint64_t>(tabSize) - scan.column % static_cast<uint32_t>(tabSize);
+        uint64_t blanks =
+            static_cast<uint64_t>(tabSize) - scan.column % static_cast<uint32_t>(tabSize);
         scan.column += static_cast<uint32_t>(std::min(blanks, room));
     } else if (tabSize == kTabKept) {
         record[scan.column++] = kTab;
@@ -52,8 +53,8 @@ LineScan scanLineBytewise(const uint8_t* window, uint32_t available, uint8_t* re
 // Taken when the first terminator byte lies within the record's reach with
 // neither a TAB nor a counting Ctrl-Z before it and the whole terminator
 // there; the byte-by-byte scan would copy the same bytes and stop there.
-LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record,
-                  uint32_t recordLength, const ScanSettings& settings) {
+LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record, uint32_t recordLength,
+                  const ScanSettings& settings) {
     uint32_t reach = std::min(available, recordLength);
     const void* found = reach ? std::memchr(window, settings.terminator[0], reach) : nullptr;
     if (found) {

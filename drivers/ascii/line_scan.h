@@ -32,7 +32,7 @@ struct LineScan {
 // terminator length matter). The record must be blank-filled beforehand.
 LineScan scanLineBytewise(const uint8_t* window, uint32_t available, uint8_t* record,
                           uint32_t recordLength, const ScanSettings& settings);
-LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record,
-                  uint32_t recordLength, const ScanSettings& settings);
+LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record, uint32_t recordLength,
+                  const ScanSettings& settings);
 
 }  // namespace ascii

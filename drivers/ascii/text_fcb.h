@@ -42,6 +42,8 @@ inline TextTail& textTail(Drv_FCB& fcb) {
     return *reinterpret_cast<TextTail*>(reinterpret_cast<uint8_t*>(&fcb) + kDrvFcbTailOffset);
 }
 
-inline bool ctrlZIsData(const Drv_FCB& fcb) { return fcb.driverFlags & kFlagCtrlZIsData; }
+inline bool ctrlZIsData(const Drv_FCB& fcb) {
+    return fcb.driverFlags & kFlagCtrlZIsData;
+}
 
 }  // namespace ascii

@@ -21,7 +21,9 @@ constexpr std::string_view kTabOption = "TAB";
 constexpr uint8_t kDefaultTerminator[] = {0x0D, 0x0A};
 constexpr int32_t kDefaultTabSize = 8;
 
-bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 // The value after "KEYWORD=", or nothing when no '=' follows the keyword.
 bool valueOf(const std::string& option, std::string_view keyword, std::string_view& value) {
@@ -134,7 +136,9 @@ void applyTextOption(Drv_FCB& fcb, const std::string& option, std::string& answe
     if (option.empty()) return;
     switch (option[0]) {
         case 'F':
-        case 'Q': drv::applyCoreOption(fcb, option, answer); break;
+        case 'Q':
+            drv::applyCoreOption(fcb, option, answer);
+            break;
         case 'E':
             if (option.starts_with(kEndOfRecord)) endOfRecordOption(fcb, option, answer);
             break;
@@ -147,7 +151,8 @@ void applyTextOption(Drv_FCB& fcb, const std::string& option, std::string& answe
         case 'T':
             if (option.starts_with(kTabOption)) tabOption(fcb, option, answer);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

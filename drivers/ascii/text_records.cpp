@@ -21,7 +21,9 @@ uint32_t recordLength(const Drv_FCB& fcb) {
     return static_cast<uint32_t>(std::max(fcb.recordLength, 0));
 }
 
-bool hasOem(const Drv_FCB& fcb) { return fcb.attributes & kAttrOem; }
+bool hasOem(const Drv_FCB& fcb) {
+    return fcb.attributes & kAttrOem;
+}
 
 void* classOf(const Drv_FCB& fcb) {
     return fcb.declaration ? fcb.declaration->classDescriptor : nullptr;
@@ -100,8 +102,8 @@ int32_t scanInto(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize) {
     BufferedFile& file = drv::fileOf(fcb);
     const uint8_t* window = file.fetch(offset, length + settings.terminatorLength);
     if (!window) return windowError(file);
-    uint32_t available = std::min(bytesInWindow(file, offset, fileSize),
-                                  length + settings.terminatorLength);
+    uint32_t available =
+        std::min(bytesInWindow(file, offset, fileSize), length + settings.terminatorLength);
     // No bytes where the size promised some (the file shrank elsewhere): a
     // line of no bytes would keep Next on the same spot for ever.
     if (available == 0) return kEndOfFile;
@@ -256,21 +258,44 @@ bool TextRecords::perform(drv::Operation& op) {
     uint32_t full = recordLength(fcb);
     switch (op.code) {
         case GetAt:
-        case GetAtLength: op.error = readLine(fcb, op.position(0)); return true;
-        case Reget: op.error = readLine(fcb, drv::positionArgument(op.stringA)); return true;
-        case Next: op.error = readNextLine(fcb); return true;
-        case AtEnd: op.result = atEnd(fcb); return true;
+        case GetAtLength:
+            op.error = readLine(fcb, op.position(0));
+            return true;
+        case Reget:
+            op.error = readLine(fcb, drv::positionArgument(op.stringA));
+            return true;
+        case Next:
+            op.error = readNextLine(fcb);
+            return true;
+        case AtEnd:
+            op.result = atEnd(fcb);
+            return true;
         case Add:
-        case Append: op.error = writeLine(fcb, 0, full); return true;
+        case Append:
+            op.error = writeLine(fcb, 0, full);
+            return true;
         case AddLength:
-        case AppendLength: op.error = writeLine(fcb, 0, op.position(0)); return true;
-        case Put: op.error = writeLine(fcb, fcb.currentPosition + 1, full); return true;
-        case PutAt: op.error = writeLine(fcb, op.position(0), full); return true;
-        case PutAtLength: op.error = writeLine(fcb, op.position(0), op.position(1)); return true;
+        case AppendLength:
+            op.error = writeLine(fcb, 0, op.position(0));
+            return true;
+        case Put:
+            op.error = writeLine(fcb, fcb.currentPosition + 1, full);
+            return true;
+        case PutAt:
+            op.error = writeLine(fcb, op.position(0), full);
+            return true;
+        case PutAtLength:
+            op.error = writeLine(fcb, op.position(0), op.position(1));
+            return true;
         case Previous:
-        case Records: op.error = kUnsupported; return true;
-        case MoreRecordsThan: op.result = 0; return true;
-        default: return false;
+        case Records:
+            op.error = kUnsupported;
+            return true;
+        case MoreRecordsThan:
+            op.result = 0;
+            return true;
+        default:
+            return false;
     }
 }
 

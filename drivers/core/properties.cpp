@@ -65,9 +65,15 @@ constexpr int32_t kUnsupported = 80;
 constexpr int32_t kStateFlipped = 0x8000;
 constexpr uint8_t kGroupType = 22;
 
-void answerNumber(Operation& op, int64_t value) { op.resultText = std::to_string(value); }
-void answerFlag(Operation& op, bool value) { op.resultText = value ? "1" : ""; }
-void answerText(Operation& op, const char* text) { op.resultText = text ? text : ""; }
+void answerNumber(Operation& op, int64_t value) {
+    op.resultText = std::to_string(value);
+}
+void answerFlag(Operation& op, bool value) {
+    op.resultText = value ? "1" : "";
+}
+void answerText(Operation& op, const char* text) {
+    op.resultText = text ? text : "";
+}
 
 // Bit n of the little-endian word at offset 0x6E of the registration.
 bool registrationBit(const DrvReg& registration, int bit) {
@@ -115,30 +121,72 @@ void getFileProperty(Operation& op, int32_t code) {
             if (key) answerNumber(op, key->value29);
             break;
         }
-        case kLogoutNumber: answerNumber(op, Hrt$getLogoutNumber(op.declaration)); break;
+        case kLogoutNumber:
+            answerNumber(op, Hrt$getLogoutNumber(op.declaration));
+            break;
         case kTraceFile:
             if (fcb.traceOn) answerText(op, fcb.traceFileName);
             break;
-        case kState400: answerFlag(op, fcb.stateFlags & 0x400); break;
-        case kState1000: answerFlag(op, fcb.stateFlags & 0x1000); break;
-        case kState4000: answerFlag(op, fcb.stateFlags & 0x4000); break;
-        case kValue101: answerNumber(op, (fcb.stateFlags & 0x4000) ? fcb.value101 : 0); break;
-        case kDriverName: answerText(op, registration.driverName); break;
-        case kRegistrationBit24: answerFlag(op, registrationBit(registration, 24)); break;
-        case kKeyCount: answerNumber(op, fcb.keyCount); break;
-        case kHiddenLargeFields: answerNumber(op, countLargeFields(fcb, true)); break;
-        case kLargeFields: answerNumber(op, countLargeFields(fcb, false)); break;
-        case kFieldCount: answerNumber(op, fcb.fieldCount); break;
-        case kDetailsRestricted: answerFlag(op, fcb.attributes & kAttrDetailsRestricted); break;
-        case kDriverOptions: answerText(op, fcb.driverOptions); break;
-        case kOwner: answerText(op, fcb.owner); break;
-        case kName: answerText(op, fcb.fileName); break;
-        case kLabel: answerText(op, fcb.fileLabel); break;
-        case kOem: answerFlag(op, fcb.attributes & kAttrOem); break;
-        case kAttribute2: answerFlag(op, fcb.attributes & 0x04); break;
-        case kTraceDetails: answerFlag(op, fcb.traceDetails != 0); break;
-        case kRegistrationBit22: answerFlag(op, registrationBit(registration, 22)); break;
-        case kRedirectTarget: answerText(op, fcb.redirectTarget); break;
+        case kState400:
+            answerFlag(op, fcb.stateFlags & 0x400);
+            break;
+        case kState1000:
+            answerFlag(op, fcb.stateFlags & 0x1000);
+            break;
+        case kState4000:
+            answerFlag(op, fcb.stateFlags & 0x4000);
+            break;
+        case kValue101:
+            answerNumber(op, (fcb.stateFlags & 0x4000) ? fcb.value101 : 0);
+            break;
+        case kDriverName:
+            answerText(op, registration.driverName);
+            break;
+        case kRegistrationBit24:
+            answerFlag(op, registrationBit(registration, 24));
+            break;
+        case kKeyCount:
+            answerNumber(op, fcb.keyCount);
+            break;
+        case kHiddenLargeFields:
+            answerNumber(op, countLargeFields(fcb, true));
+            break;
+        case kLargeFields:
+            answerNumber(op, countLargeFields(fcb, false));
+            break;
+        case kFieldCount:
+            answerNumber(op, fcb.fieldCount);
+            break;
+        case kDetailsRestricted:
+            answerFlag(op, fcb.attributes & kAttrDetailsRestricted);
+            break;
+        case kDriverOptions:
+            answerText(op, fcb.driverOptions);
+            break;
+        case kOwner:
+            answerText(op, fcb.owner);
+            break;
+        case kName:
+            answerText(op, fcb.fileName);
+            break;
+        case kLabel:
+            answerText(op, fcb.fileLabel);
+            break;
+        case kOem:
+            answerFlag(op, fcb.attributes & kAttrOem);
+            break;
+        case kAttribute2:
+            answerFlag(op, fcb.attributes & 0x04);
+            break;
+        case kTraceDetails:
+            answerFlag(op, fcb.traceDetails != 0);
+            break;
+        case kRegistrationBit22:
+            answerFlag(op, registrationBit(registration, 22));
+            break;
+        case kRedirectTarget:
+            answerText(op, fcb.redirectTarget);
+            break;
         case kFileSize: {
             uint32_t size = 0;
             op.error = takeFileSize(fcb, size);
@@ -146,9 +194,14 @@ void getFileProperty(Operation& op, int32_t code) {
             fcb.controlFlags |= kCtlClearError;
             break;
         }
-        case kPerThread: answerFlag(op, fcb.attributes & kAttrPerThread); break;
-        case kCreateAllowed: answerFlag(op, fcb.attributes & kAttrCreateAllowed); break;
-        default: break;
+        case kPerThread:
+            answerFlag(op, fcb.attributes & kAttrPerThread);
+            break;
+        case kCreateAllowed:
+            answerFlag(op, fcb.attributes & kAttrCreateAllowed);
+            break;
+        default:
+            break;
     }
 }
 
@@ -156,23 +209,36 @@ void getFieldProperty(Operation& op, int32_t code, int32_t index) {
     const FieldDesc50* field = fieldAt(*op.fcb, index);
     if (!field) return;
     switch (code) {
-        case kFieldCount: answerNumber(op, field->type == kGroupType ? field->groups : 1); break;
+        case kFieldCount:
+            answerNumber(op, field->type == kGroupType ? field->groups : 1);
+            break;
         case kName:
             if (field->name && (!field->label || std::strcmp(field->name, field->label) != 0))
                 answerText(op, field->name);
             break;
-        case kLabel: answerText(op, field->label); break;
+        case kLabel:
+            answerText(op, field->label);
+            break;
         case kDecimalPlaces:
             // Only drivers whose records may hold decimal fields know places.
             if ((field->type == 10 || field->type == 11) &&
                 offersFieldType(*op.fcb->registration, field->type))
                 answerNumber(op, field->extra.decimal.places);
             break;
-        case kElementCount: answerNumber(op, field->elementCount > 1 ? field->elementCount : 0); break;
-        case kOverlaid: answerNumber(op, field->firstOverlaid); break;
-        case kTypeName: answerText(op, drv_GetTypeName(field->type)); break;
-        case kSize: answerNumber(op, field->size); break;
-        default: break;
+        case kElementCount:
+            answerNumber(op, field->elementCount > 1 ? field->elementCount : 0);
+            break;
+        case kOverlaid:
+            answerNumber(op, field->firstOverlaid);
+            break;
+        case kTypeName:
+            answerText(op, drv_GetTypeName(field->type));
+            break;
+        case kSize:
+            answerNumber(op, field->size);
+            break;
+        default:
+            break;
     }
 }
 
@@ -180,17 +246,26 @@ void getLargeFieldProperty(Operation& op, int32_t code, int32_t index) {
     const LargeFieldDesc* field = largeFieldAt(*op.fcb, index);
     if (!field) return;
     switch (code) {
-        case kName: answerText(op, field->name); break;
-        case kLabel: answerText(op, field->label); break;
-        case kLargeFieldFlag: answerFlag(op, field->flags & kLargeFieldReported); break;
-        case kSize: answerNumber(op, field->size); break;
+        case kName:
+            answerText(op, field->name);
+            break;
+        case kLabel:
+            answerText(op, field->label);
+            break;
+        case kLargeFieldFlag:
+            answerFlag(op, field->flags & kLargeFieldReported);
+            break;
+        case kSize:
+            answerNumber(op, field->size);
+            break;
         case kContents:
         case kContentsToo:
             if (field->contents && field->size > 0)
                 op.resultText.assign(reinterpret_cast<const char*>(field->contents),
                                      static_cast<std::size_t>(field->size));
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -215,10 +290,18 @@ void replaceText(char*& text, const char* value) {
 void setFileProperty(Operation& op, int32_t code, const char* value, int32_t length) {
     Drv_FCB& fcb = *op.fcb;
     switch (code) {
-        case kLogoutNumber: op.error = kUnsupported; break;
-        case kTraceLine: writeTraceLine(fcb, value, length); break;
-        case kTraceFile: switchTraceFile(fcb, value, length); break;
-        case kState4000: setPriority(fcb, value); break;
+        case kLogoutNumber:
+            op.error = kUnsupported;
+            break;
+        case kTraceLine:
+            writeTraceLine(fcb, value, length);
+            break;
+        case kTraceFile:
+            switchTraceFile(fcb, value, length);
+            break;
+        case kState4000:
+            setPriority(fcb, value);
+            break;
         case kDriverOptions:
             replaceText(fcb.driverOptions, value);
             fcb.changedStrings |= 0x4;
@@ -237,8 +320,11 @@ void setFileProperty(Operation& op, int32_t code, const char* value, int32_t len
             else
                 fcb.attributes &= static_cast<uint8_t>(~kAttrOem);
             break;
-        case kTraceDetails: fcb.traceDetails = static_cast<uint8_t>(std::atoi(value)); break;
-        default: break;
+        case kTraceDetails:
+            fcb.traceDetails = static_cast<uint8_t>(std::atoi(value));
+            break;
+        default:
+            break;
     }
 }
 
@@ -319,17 +405,32 @@ void getKeyProperty(Operation& op) {
     auto index = static_cast<int32_t>(op.arg(0));
     uint8_t flags = key->flags;
     switch (code) {
-        case kName: answerText(op, key->name); break;
-        case kLabel: answerText(op, key->secondText); break;
-        case kKeyNumber: answerNumber(op, key->number); break;
-        case kKeyFlag21: answerFlag(op, flags & 0x21); break;
-        case kKeyFlag02: answerFlag(op, flags & 0x02); break;
-        case kKeyFlag04: answerFlag(op, flags & 0x04); break;
-        case kKeyFlag10: answerFlag(op, flags & 0x10); break;
+        case kName:
+            answerText(op, key->name);
+            break;
+        case kLabel:
+            answerText(op, key->secondText);
+            break;
+        case kKeyNumber:
+            answerNumber(op, key->number);
+            break;
+        case kKeyFlag21:
+            answerFlag(op, flags & 0x21);
+            break;
+        case kKeyFlag02:
+            answerFlag(op, flags & 0x02);
+            break;
+        case kKeyFlag04:
+            answerFlag(op, flags & 0x04);
+            break;
+        case kKeyFlag10:
+            answerFlag(op, flags & 0x10);
+            break;
         case kComponentField:
         case kComponentValue: {
             if (!key->components || index < 1 || index > key->number) break;
-            const KeyComponent& component = static_cast<const KeyComponent*>(key->components)[index - 1];
+            const KeyComponent& component =
+                static_cast<const KeyComponent*>(key->components)[index - 1];
             if (code == kComponentValue) {
                 answerFlag(op, component.value != 1);
             } else if (component.field) {
@@ -337,8 +438,11 @@ void getKeyProperty(Operation& op) {
             }
             break;
         }
-        case kTypeName: answerText(op, (flags & 0x20) ? "INDEX" : "KEY"); break;
-        default: break;
+        case kTypeName:
+            answerText(op, (flags & 0x20) ? "INDEX" : "KEY");
+            break;
+        default:
+            break;
     }
 }
 

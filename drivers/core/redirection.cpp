@@ -27,7 +27,9 @@ struct RedirectEntry : HashElement {
     char* driverName = nullptr;
 };
 
-HashElement* makeEntry() { return std::make_unique<RedirectEntry>().release(); }
+HashElement* makeEntry() {
+    return std::make_unique<RedirectEntry>().release();
+}
 
 void destroyEntry(HashElement* element) {
     std::unique_ptr<RedirectEntry> entry(static_cast<RedirectEntry*>(element));
@@ -76,7 +78,8 @@ int32_t callRemote(Operation& op, intptr_t remoteFile) {
 }
 
 std::string stringText(const HrtString& text) {
-    std::string copy(text.text ? text.text : "", static_cast<std::size_t>(std::max(text.length, 0)));
+    std::string copy(text.text ? text.text : "",
+                     static_cast<std::size_t>(std::max(text.length, 0)));
     copy.resize(std::strlen(copy.c_str()));
     return copy;
 }
@@ -167,7 +170,9 @@ bool isRedirected(const Drv_FileDecl& declaration) {
     return declaration.redirected & kRedirectedBit;
 }
 
-bool someFileRedirected() { return moduleRedirected; }
+bool someFileRedirected() {
+    return moduleRedirected;
+}
 
 int32_t lookUpRemoteFile(const Drv_FileDecl& declaration, intptr_t& remoteFile) {
     remoteFile = 0;
@@ -188,7 +193,9 @@ bool forwardOperation(const DriverDefinition&, Operation& op, intptr_t remoteFil
         case Flush:
         case Put:
         case Records:
-        case Remove: op.error = kUnsupported; return true;
+        case Remove:
+            op.error = kUnsupported;
+            return true;
         case Close:
             op.error = callRemote(op, remoteFile);
             if (op.error == 0) {
@@ -202,14 +209,20 @@ bool forwardOperation(const DriverDefinition&, Operation& op, intptr_t remoteFil
             return true;
         case Next:
         case Previous:
-        case SetFirst: op.error = callRemote(op, remoteFile); return true;
+        case SetFirst:
+            op.error = callRemote(op, remoteFile);
+            return true;
         case Open:
-        case Open2: op.error = CallRemoteFile(remoteFile, op.code, op.arg(0)); return true;
+        case Open2:
+            op.error = CallRemoteFile(remoteFile, op.code, op.arg(0));
+            return true;
         case Send:
             if (stringText(op.stringA) == "REGISTER") return false;
             forwardSend(op, remoteFile);
             return true;
-        case Position: forwardPosition(op, remoteFile); return true;
+        case Position:
+            forwardPosition(op, remoteFile);
+            return true;
         case ResetTo:
             op.error = CallRemoteFile(remoteFile, ResetTo, intptr_t{0}, op.stringA.text,
                                       intptr_t{op.stringA.length});
@@ -220,7 +233,8 @@ bool forwardOperation(const DriverDefinition&, Operation& op, intptr_t remoteFil
             forwardSetProperty(op, remoteFile, property);
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

@@ -13,7 +13,8 @@ inline const x9host::Plugin& asciiPlugin() {
     return plugin;
 }
 
-inline std::vector<std::string> runAsciiScript(const std::string& script, const ScratchFolder& dir) {
+inline std::vector<std::string> runAsciiScript(const std::string& script,
+                                               const ScratchFolder& dir) {
     std::string text = script;
     for (std::size_t at; (at = text.find("$D")) != std::string::npos;)
         text.replace(at, 2, dir.root());
@@ -38,7 +39,7 @@ inline x9host::DeclarationSpec textSpec(const std::string& path, int32_t recordL
 }
 
 class TextDriverTest : public DriverTest {
-protected:
+  protected:
     void SetUp() override {
         asciiPlugin();
         DriverTest::SetUp();

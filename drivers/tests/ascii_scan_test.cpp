@@ -17,8 +17,8 @@ using ascii::ScanSettings;
 std::string describe(const std::vector<uint8_t>& bytes, uint32_t available, uint32_t length,
                      const std::vector<uint8_t>& terminator, const ScanSettings& s) {
     std::string text = "L=" + std::to_string(length) + " available=" + std::to_string(available) +
-                       " tab=" + std::to_string(s.tabSize) + " ctrlZIsData=" +
-                       std::to_string(s.ctrlZIsData) + " terminator=";
+                       " tab=" + std::to_string(s.tabSize) +
+                       " ctrlZIsData=" + std::to_string(s.ctrlZIsData) + " terminator=";
     for (uint8_t b : terminator) text += std::to_string(b) + ",";
     text += " bytes=";
     for (uint8_t b : bytes) text += std::to_string(b) + " ";
@@ -49,7 +49,8 @@ TEST(LineScan, FastPathMatchesByteByByteScan) {
         uint32_t available = random() % 4 == 0 ? random() % (windowSize + 1) : windowSize;
         std::vector<uint8_t> bytewise(length + 1, ' '), fast(length + 1, ' ');
         bytewise[length] = fast[length] = 0xEE;  // guard byte past the record
-        LineScan a = ascii::scanLineBytewise(window.data(), available, bytewise.data(), length, settings);
+        LineScan a =
+            ascii::scanLineBytewise(window.data(), available, bytewise.data(), length, settings);
         LineScan b = ascii::scanLine(window.data(), available, fast.data(), length, settings);
         SCOPED_TRACE(describe(window, available, length, terminator, settings));
         ASSERT_EQ(a.consumed, b.consumed);

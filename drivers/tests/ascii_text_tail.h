@@ -9,7 +9,7 @@
 namespace x9test {
 
 class TextTailView {
-public:
+  public:
     explicit TextTailView(const Drv_FCB& fcb)
         : tail_(reinterpret_cast<const uint8_t*>(&fcb) + kDrvFcbTailOffset) {}
     uint32_t endOfRecordLength() const { return word(sizeof(void*)); }
@@ -18,7 +18,7 @@ public:
     uint8_t clip() const { return tail_[sizeof(void*) + 9]; }
     uint8_t ctrlZChecked() const { return tail_[sizeof(void*) + 10]; }
 
-private:
+  private:
     uint32_t word(std::size_t at) const {
         uint32_t value;
         std::memcpy(&value, tail_ + at, sizeof value);

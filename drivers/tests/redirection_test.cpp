@@ -17,7 +17,7 @@ using x9test::textSpec;
 using x9test::writeFile;
 
 class RedirectionTest : public TextDriverTest {
-protected:
+  protected:
     void SetUp() override {
         TextDriverTest::SetUp();
         x9host::clearRemoteDrivers();

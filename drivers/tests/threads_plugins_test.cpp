@@ -17,7 +17,7 @@ constexpr int kThreads = 4;
 constexpr int kLines = 150;
 
 class BothPluginsTest : public TextDriverTest {
-protected:
+  protected:
     void TearDown() override {
         x9host::clearRemoteDrivers();
         TextDriverTest::TearDown();
@@ -74,7 +74,8 @@ int redirectedWork(const x9test::ScratchFolder& dir, int t, std::barrier<>& sync
             check(redirect("far:/shared") == 0);
             check(x9host::callDriver(*plugin, decl, SetFirst).err == 0);
             check(x9host::callDriver(*plugin, decl, Next).err == 0);
-            check(x9host::callDriver(*plugin, decl, GetProperty, {0}, {"29510"}).str == "far:/shared");
+            check(x9host::callDriver(*plugin, decl, GetProperty, {0}, {"29510"}).str ==
+                  "far:/shared");
             check(redirect("") == 0);
         }
         x9host::releaseDeclaration(*plugin, decl);
@@ -85,7 +86,8 @@ int redirectedWork(const x9test::ScratchFolder& dir, int t, std::barrier<>& sync
 TEST_F(BothPluginsTest, ThreadsWorkOnTheirOwnDeclarations) {
     x9host::clearRemoteDrivers();
     for (const char* driver : {"ASCII", "DOS"})
-        x9host::registerRemoteDriver(driver, "far:/shared", [](const x9host::RemoteCall&) { return 0; });
+        x9host::registerRemoteDriver(driver, "far:/shared",
+                                     [](const x9host::RemoteCall&) { return 0; });
     std::vector<int> failures(kThreads, 0);
     std::barrier sync(kThreads);
     std::vector<std::thread> threads;
