@@ -58,8 +58,8 @@ x9host::DeclarationSpec specFor(const std::string& path, const std::string& driv
 
 // The hot loop calls the entry as the host does, without the console's
 // bookkeeping around each call.
-double driverScan(const x9host::Plugin& plugin, const std::string& path,
-                  const std::string& driver, std::size_t& records) {
+double driverScan(const x9host::Plugin& plugin, const std::string& path, const std::string& driver,
+                  std::size_t& records) {
     x9host::Declaration decl(specFor(path, driver));
     x9host::callDriver(plugin, decl, Open, {0x12});
     x9host::callDriver(plugin, decl, SetFirst);

@@ -8,7 +8,7 @@
 namespace {
 constexpr uint8_t kCtrlZ = 26;
 constexpr int32_t kInvalidHandle = 6;  // no OS call reaches a handle that is not open
-}
+}  // namespace
 
 BufferedFile::~BufferedFile() {
     close();

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class BufferedFile {
-public:
+  public:
     BufferedFile() = default;
     ~BufferedFile();  // closes the handle and frees an owned buffer
     BufferedFile(const BufferedFile&) = delete;
@@ -23,7 +23,7 @@ public:
     int32_t seek(uint32_t offset);
     // Makes [offset, offset + count) readable in the window; null on failure.
     const uint8_t* fetch(uint32_t offset, uint32_t count);
-    int32_t read(void* destination, uint32_t count);  // count read or -1
+    int32_t read(void* destination, uint32_t count);    // count read or -1
     int32_t write(const void* source, uint32_t count);  // count or -1
     int32_t flush();
     int32_t truncate(uint32_t offset);
@@ -43,7 +43,7 @@ public:
     uint32_t windowCursor() const { return windowCursor_; }
     const uint8_t* data() const { return data_; }
 
-private:
+  private:
     static constexpr uint8_t kDirty = 0x1;
     static constexpr uint8_t kCaching = 0x2;
     static constexpr uint8_t kOwned = 0x4;

@@ -33,7 +33,7 @@ struct Operation {
 
 // What a plug-in adds to the core.
 class RecordLayer {
-public:
+  public:
     virtual ~RecordLayer() = default;
     // Runs a record operation; false when the code is not one of the layer's.
     virtual bool perform(Operation& op) = 0;
@@ -50,7 +50,7 @@ public:
 
 struct DriverDefinition {
     const DrvReg* registration;
-    const char* profileSection;    // WIN.INI section of the trace settings
+    const char* profileSection;  // WIN.INI section of the trace settings
     const char* defaultTraceFile;
     RecordLayer* layer;
 };

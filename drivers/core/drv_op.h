@@ -59,29 +59,77 @@ struct DrvOpName {
 };
 
 inline constexpr DrvOpName kDrvOpNames[] = {
-    {Add, "Add"}, {Append, "Append"}, {AddLength, "AddLength"}, {AppendLength, "AppendLength"},
-    {Close, "Close"}, {CopyOrRename0, "CopyOrRename0"}, {CopyOrRename1, "CopyOrRename1"},
-    {Create, "Create"}, {Empty, "Empty"}, {AtEnd, "AtEnd"}, {GetAt, "GetAt"},
-    {GetAtLength, "GetAtLength"}, {Lock, "Lock"}, {LockWithTimeout, "LockWithTimeout"},
-    {Name, "Name"}, {Next, "Next"}, {Open, "Open"}, {Open2, "Open2"}, {Pointer, "Pointer"},
-    {Flush, "Flush"}, {Put, "Put"}, {Previous, "Previous"}, {Records, "Records"},
-    {Remove, "Remove"}, {SetFirst, "SetFirst"}, {SetAt, "SetAt"}, {Unlock, "Unlock"},
-    {Bytes, "Bytes"}, {PutAt, "PutAt"}, {PutAtLength, "PutAtLength"}, {Send, "Send"},
-    {Position, "Position"}, {ResetTo, "ResetTo"}, {Reget, "Reget"},
-    {SetProperty, "SetProperty"}, {GetProperty, "GetProperty"},
-    {CurrentKeyNumber, "CurrentKeyNumber"}, {Idle, "Idle"}, {Clear, "Clear"},
-    {SetKeyProperty, "SetKeyProperty"}, {GetKeyProperty, "GetKeyProperty"},
-    {EntryAddress, "EntryAddress"}, {NoOp92, "NoOp92"}, {NoOp93, "NoOp93"},
+    {Add, "Add"},
+    {Append, "Append"},
+    {AddLength, "AddLength"},
+    {AppendLength, "AppendLength"},
+    {Close, "Close"},
+    {CopyOrRename0, "CopyOrRename0"},
+    {CopyOrRename1, "CopyOrRename1"},
+    {Create, "Create"},
+    {Empty, "Empty"},
+    {AtEnd, "AtEnd"},
+    {GetAt, "GetAt"},
+    {GetAtLength, "GetAtLength"},
+    {Lock, "Lock"},
+    {LockWithTimeout, "LockWithTimeout"},
+    {Name, "Name"},
+    {Next, "Next"},
+    {Open, "Open"},
+    {Open2, "Open2"},
+    {Pointer, "Pointer"},
+    {Flush, "Flush"},
+    {Put, "Put"},
+    {Previous, "Previous"},
+    {Records, "Records"},
+    {Remove, "Remove"},
+    {SetFirst, "SetFirst"},
+    {SetAt, "SetAt"},
+    {Unlock, "Unlock"},
+    {Bytes, "Bytes"},
+    {PutAt, "PutAt"},
+    {PutAtLength, "PutAtLength"},
+    {Send, "Send"},
+    {Position, "Position"},
+    {ResetTo, "ResetTo"},
+    {Reget, "Reget"},
+    {SetProperty, "SetProperty"},
+    {GetProperty, "GetProperty"},
+    {CurrentKeyNumber, "CurrentKeyNumber"},
+    {Idle, "Idle"},
+    {Clear, "Clear"},
+    {SetKeyProperty, "SetKeyProperty"},
+    {GetKeyProperty, "GetKeyProperty"},
+    {EntryAddress, "EntryAddress"},
+    {NoOp92, "NoOp92"},
+    {NoOp93, "NoOp93"},
     {MoreRecordsThan, "MoreRecordsThan"},
 };
 
 // Codes whose string A (and for some string B) the entry pops.
 constexpr bool popsStringA(int32_t code) {
     switch (code) {
-        case 5: case 9: case 34: case 38: case 60: case 63: case 64: case 66: case 67:
-        case 71: case 72: case 78: case 79: case 85: case 86: case 88: case 89: case 90:
+        case 5:
+        case 9:
+        case 34:
+        case 38:
+        case 60:
+        case 63:
+        case 64:
+        case 66:
+        case 67:
+        case 71:
+        case 72:
+        case 78:
+        case 79:
+        case 85:
+        case 86:
+        case 88:
+        case 89:
+        case 90:
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -92,28 +140,67 @@ constexpr bool popsStringB(int32_t code) {
 // Codes whose first extra argument is a Drv_KeyDecl.
 constexpr bool isKeyScoped(int32_t code) {
     switch (code) {
-        case 5: case 6: case 15: case 17: case 28: case 33: case 34: case 42: case 44:
-        case 45: case 46: case 47: case 57: case 62: case 64: case 67: case 85: case 86:
+        case 5:
+        case 6:
+        case 15:
+        case 17:
+        case 28:
+        case 33:
+        case 34:
+        case 42:
+        case 44:
+        case 45:
+        case 46:
+        case 47:
+        case 57:
+        case 62:
+        case 64:
+        case 67:
+        case 85:
+        case 86:
         case 89:
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
 // Codes that hand a result string back on the host's string stack.
 constexpr bool pushesResult(int32_t code) {
     switch (code) {
-        case 23: case 60: case 61: case 62: case 72: case 79: case 86: return true;
-        default: return false;
+        case 23:
+        case 60:
+        case 61:
+        case 62:
+        case 72:
+        case 79:
+        case 86:
+            return true;
+        default:
+            return false;
     }
 }
 
 // File-level codes that discard a stale block before they run.
 constexpr bool discardsStaleBlock(int32_t code) {
     switch (code) {
-        case 7: case 9: case 10: case 23: case 25: case 37: case 38: case 48: case 60:
-        case 71: case 78: case 85: case 88: case 89: case 90:
+        case 7:
+        case 9:
+        case 10:
+        case 23:
+        case 25:
+        case 37:
+        case 38:
+        case 48:
+        case 60:
+        case 71:
+        case 78:
+        case 85:
+        case 88:
+        case 89:
+        case 90:
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }

@@ -117,31 +117,56 @@ int32_t currentKeyNumber(const Drv_FCB& fcb) {
 void performCore(const DriverDefinition& driver, Operation& op) {
     Drv_FCB& fcb = *op.fcb;
     switch (op.code) {
-        case Close: performClose(driver, op); break;
-        case CopyOrRename0: performCopyOrRename(op, 0); break;
-        case CopyOrRename1: performCopyOrRename(op, 1); break;
+        case Close:
+            performClose(driver, op);
+            break;
+        case CopyOrRename0:
+            performCopyOrRename(op, 0);
+            break;
+        case CopyOrRename1:
+            performCopyOrRename(op, 1);
+            break;
         case Create:
             op.error = (fcb.attributes & kAttrCreateAllowed) ? createFile(fcb) : 54;
             break;
-        case Empty: op.error = emptyFile(fcb); break;
-        case Flush: op.error = flushFile(fcb); break;
-        case Lock: op.error = lockFile(fcb); break;
+        case Empty:
+            op.error = emptyFile(fcb);
+            break;
+        case Flush:
+            op.error = flushFile(fcb);
+            break;
+        case Lock:
+            op.error = lockFile(fcb);
+            break;
         case LockWithTimeout:
             op.error = lockFileWithTimeout(fcb, static_cast<int32_t>(op.arg(0)));
             break;
-        case Unlock: op.error = unlockFile(fcb); break;
-        case Remove: op.error = removeFile(fcb); break;
-        case Name: performName(op); break;
+        case Unlock:
+            op.error = unlockFile(fcb);
+            break;
+        case Remove:
+            op.error = removeFile(fcb);
+            break;
+        case Name:
+            performName(op);
+            break;
         case Open:
-        case Open2: performOpen(driver, op); break;
-        case Send: performSend(driver, op); break;
-        case CurrentKeyNumber: op.result = currentKeyNumber(fcb); break;
+        case Open2:
+            performOpen(driver, op);
+            break;
+        case Send:
+            performSend(driver, op);
+            break;
+        case CurrentKeyNumber:
+            op.result = currentKeyNumber(fcb);
+            break;
         case Clear:
             Hrt$CLEAR(fcb.recordBuffer, op.declaration->classDescriptor,
                       static_cast<int32_t>(op.arg(0)));
             break;
         case EntryAddress:
-            op.result = static_cast<int32_t>(reinterpret_cast<uintptr_t>(driver.registration->entry));
+            op.result =
+                static_cast<int32_t>(reinterpret_cast<uintptr_t>(driver.registration->entry));
             break;
         case SetProperty:
             if (propertyCode(op.stringB) == kRedirectProperty)
@@ -149,12 +174,19 @@ void performCore(const DriverDefinition& driver, Operation& op) {
             else
                 setProperty(driver, op);
             break;
-        case GetProperty: getProperty(driver, op); break;
-        case GetKeyProperty: getKeyProperty(op); break;
+        case GetProperty:
+            getProperty(driver, op);
+            break;
+        case GetKeyProperty:
+            getKeyProperty(op);
+            break;
         case SetKeyProperty:
         case NoOp92:
-        case NoOp93: break;
-        default: op.error = kUnsupported; break;
+        case NoOp93:
+            break;
+        default:
+            op.error = kUnsupported;
+            break;
     }
 }
 
@@ -247,6 +279,8 @@ void startModule() {
     Hrt$init();
     createRedirectionTable();
 }
-void endModule() { destroyRedirectionTable(); }
+void endModule() {
+    destroyRedirectionTable();
+}
 
 }  // namespace drv

@@ -32,7 +32,9 @@ int32_t elementCount(const uint8_t* raw) {
     return count;
 }
 
-bool isPlainType(uint8_t type) { return (type >= 1 && type <= 9) || type == 13 || type == 14; }
+bool isPlainType(uint8_t type) {
+    return (type >= 1 && type <= 9) || type == 13 || type == 14;
+}
 
 // Kept per build on the calling thread, so two threads building tables do not
 // share the group stack.
@@ -69,8 +71,8 @@ int32_t describeField(const DriverDefinition& driver, const ClassDesc& view, int
     if (walk.currentOverlay) {
         field.overlay = 1;
     } else {
-        field.overlay = (i > 1 && field.offset <= walk.previousOffset &&
-                         level <= walk.previousLevel) ? 1 : 0;
+        field.overlay =
+            (i > 1 && field.offset <= walk.previousOffset && level <= walk.previousLevel) ? 1 : 0;
     }
     if (field.overlay && !walk.currentOverlay) {
         for (int32_t j = 1; j <= i; ++j) {

@@ -15,7 +15,9 @@ constexpr uint32_t kLockLength = 1;
 
 // Deny all, deny write and deny read keep other writers out, so the window
 // can be trusted.
-bool cachingMode(int32_t mode) { return (mode & 0x30) != 0; }
+bool cachingMode(int32_t mode) {
+    return (mode & 0x30) != 0;
+}
 
 uint32_t cacheSizeFor(int32_t mode, int32_t recordLength) {
     if (static_cast<uint32_t>(recordLength) >= 0x7FFFFF7Fu) return 0xFFFFFEFFu;
@@ -65,8 +67,8 @@ int32_t openFile(const DriverDefinition& driver, Drv_FCB& fcb, int32_t mode) {
             error = 8;  // not enough memory for the cache
         } else {
             bool caching = cachingMode(mode);
-            fcb.driverFlags = static_cast<uint8_t>(
-                caching ? (fcb.driverFlags | kFlagCaching) : (fcb.driverFlags & ~kFlagCaching));
+            fcb.driverFlags = static_cast<uint8_t>(caching ? (fcb.driverFlags | kFlagCaching)
+                                                           : (fcb.driverFlags & ~kFlagCaching));
             fcb.file->setBuffer(caching ? 0 : 1, buffer, size);
             if (fcb.buffer != buffer) Hrt$free(fcb.buffer);
             fcb.buffer = buffer;

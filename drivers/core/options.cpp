@@ -17,7 +17,9 @@ constexpr std::string_view kQuickScan = "QUICKSCAN";
 constexpr uint64_t kMaxUnits = 0x7FFFFF;
 constexpr uint32_t kHugeBuffer = 0xFFFFFFDF;
 
-bool caching(const Drv_FCB& fcb) { return fcb.driverFlags & kFlagCaching; }
+bool caching(const Drv_FCB& fcb) {
+    return fcb.driverFlags & kFlagCaching;
+}
 
 void setFileBuffers(Drv_FCB& fcb, const std::string& option, std::string& answer) {
     answer = std::to_string(fcb.bufferSize);
@@ -26,7 +28,8 @@ void setFileBuffers(Drv_FCB& fcb, const std::string& option, std::string& answer
     if (at == std::string::npos) return;
     uint64_t units = 0;
     for (; at < option.size() && std::isdigit(static_cast<unsigned char>(option[at])); ++at)
-        units = std::min<uint64_t>(units * 10 + static_cast<uint64_t>(option[at] - '0'), kMaxUnits + 1);
+        units =
+            std::min<uint64_t>(units * 10 + static_cast<uint64_t>(option[at] - '0'), kMaxUnits + 1);
     uint32_t size = units <= kMaxUnits ? static_cast<uint32_t>(units * 512) : kHugeBuffer;
     int32_t recordLength = fcb.recordLength;
     size = std::max(size, static_cast<uint32_t>(std::max(recordLength, 0)));

@@ -16,7 +16,8 @@ uint32_t pointerValue(const Drv_FCB& fcb) {
 uint32_t positionFromText(const HrtString& text) {
     uint8_t bytes[4] = {};
     if (text.text && text.length > 0)
-        std::memcpy(bytes, text.text, std::min<std::size_t>(4, static_cast<std::size_t>(text.length)));
+        std::memcpy(bytes, text.text,
+                    std::min<std::size_t>(4, static_cast<std::size_t>(text.length)));
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
            uint32_t{bytes[3]} << 24;
 }
@@ -26,7 +27,9 @@ uint32_t positionFromText(const HrtString& text) {
 bool performPositionValue(Operation& op) {
     Drv_FCB& fcb = *op.fcb;
     switch (op.code) {
-        case Pointer: op.result = static_cast<int32_t>(pointerValue(fcb)); return true;
+        case Pointer:
+            op.result = static_cast<int32_t>(pointerValue(fcb));
+            return true;
         case Position: {
             uint32_t value = pointerValue(fcb);
             char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
@@ -58,10 +61,13 @@ bool performPositionValue(Operation& op) {
             fcb.nextPosition = position ? position : 1;
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
-uint32_t positionArgument(const HrtString& text) { return positionFromText(text); }
+uint32_t positionArgument(const HrtString& text) {
+    return positionFromText(text);
+}
 
 }  // namespace drv

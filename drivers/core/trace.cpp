@@ -45,7 +45,8 @@ void setUpTrace(const DriverDefinition& driver, Drv_FCB& fcb) {
     }
     bool details = !(fcb.attributes & kAttrDetailsRestricted) || driverStringAllowsDetails(fcb);
     if (details)
-        fcb.traceDetails = static_cast<uint8_t>(GetProfileIntA(driver.profileSection, "Details", 0));
+        fcb.traceDetails =
+            static_cast<uint8_t>(GetProfileIntA(driver.profileSection, "Details", 0));
 }
 
 void writeTraceLine(Drv_FCB& fcb, const char* text, int32_t length) {

@@ -16,7 +16,9 @@ uint32_t recordLength(const Drv_FCB& fcb) {
     return fcb.recordLength < 0 ? 0 : static_cast<uint32_t>(fcb.recordLength);
 }
 
-bool hasOem(const Drv_FCB& fcb) { return fcb.attributes & kAttrOem; }
+bool hasOem(const Drv_FCB& fcb) {
+    return fcb.attributes & kAttrOem;
+}
 
 void* classOf(const Drv_FCB& fcb) {
     return fcb.declaration ? fcb.declaration->classDescriptor : nullptr;
@@ -140,20 +142,32 @@ bool BinaryRecords::perform(drv::Operation& op) {
     Drv_FCB& fcb = *op.fcb;
     uint32_t full = recordLength(fcb);
     switch (op.code) {
-        case GetAt: op.error = readRecord(fcb, op.position(0), full); return true;
+        case GetAt:
+            op.error = readRecord(fcb, op.position(0), full);
+            return true;
         case GetAtLength:
             op.error = readRecord(fcb, op.position(0), op.position(1));
             return true;
         case Reget:
             op.error = readRecord(fcb, drv::positionArgument(op.stringA), full);
             return true;
-        case Next: op.error = readNext(fcb); return true;
-        case Previous: op.error = readPrevious(fcb); return true;
+        case Next:
+            op.error = readNext(fcb);
+            return true;
+        case Previous:
+            op.error = readPrevious(fcb);
+            return true;
         case Add:
-        case Append: op.error = writeRecord(fcb, 0, full); return true;
+        case Append:
+            op.error = writeRecord(fcb, 0, full);
+            return true;
         case AddLength:
-        case AppendLength: op.error = writeRecord(fcb, 0, op.position(0)); return true;
-        case Put: op.error = writeRecord(fcb, fcb.currentPosition + 1, full); return true;
+        case AppendLength:
+            op.error = writeRecord(fcb, 0, op.position(0));
+            return true;
+        case Put:
+            op.error = writeRecord(fcb, fcb.currentPosition + 1, full);
+            return true;
         case PutAt:
             // Position 0 appends: a full-length write.
             op.error = writeRecord(fcb, op.position(0), full);
@@ -161,7 +175,9 @@ bool BinaryRecords::perform(drv::Operation& op) {
         case PutAtLength:
             op.error = writeRecord(fcb, op.position(0), op.position(1));
             return true;
-        case AtEnd: op.result = atEnd(fcb); return true;
+        case AtEnd:
+            op.result = atEnd(fcb);
+            return true;
         case Records: {
             uint32_t count = 0;
             op.error = countRecords(fcb, count);
@@ -174,7 +190,8 @@ bool BinaryRecords::perform(drv::Operation& op) {
             op.result = count > op.position(0) ? 1 : 0;
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

@@ -7,7 +7,7 @@
 namespace dos {
 
 class BinaryRecords final : public drv::RecordLayer {
-public:
+  public:
     bool perform(drv::Operation& op) override;
     int32_t prepareOpen(Drv_FCB& fcb) override;
     void releaseAtClose(Drv_FCB& fcb) override;

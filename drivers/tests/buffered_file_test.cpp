@@ -9,7 +9,7 @@ namespace {
 using x9test::DriverTest;
 
 class Window : public DriverTest {
-protected:
+  protected:
     // A 40-byte file opened read-write with a 16-byte cache window.
     void SetUp() override {
         DriverTest::SetUp();
@@ -74,7 +74,7 @@ TEST_F(Window, WritesGatherUntilTheWindowIsFull) {
     ASSERT_EQ(file.seek(40), 0);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(file.write("xyz", 3), 3);
     EXPECT_EQ(x9test::readFile(path).size(), 40u);  // nothing written yet
-    EXPECT_EQ(file.write("!!", 2), 2);                // 17 bytes do not fit: flush first
+    EXPECT_EQ(file.write("!!", 2), 2);              // 17 bytes do not fit: flush first
     EXPECT_EQ(x9test::readFile(path).size(), 55u);
     EXPECT_EQ(file.flush(), 0);
     EXPECT_EQ(x9test::readFile(path).substr(40), "xyzxyzxyzxyzxyz!!");
@@ -92,7 +92,7 @@ TEST_F(Window, WriteLargerThanTheWindowGoesStraightToTheFile) {
 
 TEST_F(Window, TruncateKeepsChangesBeforeTheCut) {
     ASSERT_EQ(file.seek(4), 0);
-    EXPECT_EQ(file.write("XY", 2), 2);    // before the cut: kept
+    EXPECT_EQ(file.write("XY", 2), 2);  // before the cut: kept
     EXPECT_EQ(file.seek(8), 0);
     EXPECT_EQ(file.write("ZZZZ", 4), 4);  // across the cut: cut with it
     EXPECT_EQ(file.truncate(10), 0);

@@ -22,7 +22,7 @@ inline const x9host::Plugin& dosPlugin() {
 }
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         auto base = std::filesystem::temp_directory_path() / "x9drivers";
         std::filesystem::create_directories(base);
@@ -36,7 +36,7 @@ public:
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::string root() const { return path_.string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -68,7 +68,7 @@ inline std::vector<std::string> runScript(const std::string& script, const Scrat
 // Every test starts from a quiet host: no faults, state check passing, real
 // clock, no event record.
 class DriverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dosPlugin();  // loaded before any test records host events
         resetHost();

@@ -10,11 +10,11 @@ using x9host::callDriver;
 using x9host::Declaration;
 using x9host::DeclarationSpec;
 using x9host::FieldSpec;
-using x9test::DriverTest;
 using x9test::dosPlugin;
+using x9test::DriverTest;
 
 class EntryRules : public DriverTest {
-protected:
+  protected:
     DeclarationSpec specFor(const std::string& name, int32_t size = 10) {
         DeclarationSpec spec;
         spec.fileName = name.empty() ? "" : dir.file(name);
@@ -181,7 +181,9 @@ struct FieldTableCase {
     int32_t error;
 };
 
-void PrintTo(const FieldTableCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FieldTableCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 FieldSpec field(uint8_t type, int32_t size, std::optional<int32_t> offset = {}, uint8_t level = 1) {
     FieldSpec f;
@@ -204,13 +206,13 @@ TEST_P(FieldTables, DecideWhetherTheRecordCanBeUsed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Attach, FieldTables,
-    ::testing::Values(
-        FieldTableCase{"plain", {field(18, 4), field(4, 4), field(10, 3)}, 0},
-        FieldTableCase{"unknownType", {field(18, 4), field(12, 4)}, 79},
-        FieldTableCase{"unknownTypeOverlaid", {field(18, 4), field(12, 4, 0)}, 0},
-        FieldTableCase{"unknownTypeInOverlayingGroup",
-                       {field(18, 4), field(22, 4, 0), field(12, 4, 0, 2)}, 0},
-        FieldTableCase{"bool", {field(24, 1)}, 79}),
+    ::testing::Values(FieldTableCase{"plain", {field(18, 4), field(4, 4), field(10, 3)}, 0},
+                      FieldTableCase{"unknownType", {field(18, 4), field(12, 4)}, 79},
+                      FieldTableCase{"unknownTypeOverlaid", {field(18, 4), field(12, 4, 0)}, 0},
+                      FieldTableCase{"unknownTypeInOverlayingGroup",
+                                     {field(18, 4), field(22, 4, 0), field(12, 4, 0, 2)},
+                                     0},
+                      FieldTableCase{"bool", {field(24, 1)}, 79}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EntryRules, RecordThatIsNoGroupFailsWith75) {

@@ -11,11 +11,11 @@ namespace {
 using x9host::callDriver;
 using x9host::Declaration;
 using x9host::DeclarationSpec;
-using x9test::DriverTest;
 using x9test::dosPlugin;
+using x9test::DriverTest;
 
 class FileSteps : public DriverTest {
-protected:
+  protected:
     void SetUp() override {
         DriverTest::SetUp();
         path = dir.file("f.bin");
@@ -101,7 +101,8 @@ TEST_F(FileSteps, OpenModeDecidesCachingAndWindowSize) {
     EXPECT_EQ(+a->block()->stateFlags & kStateDenyMode, kStateDenyMode);
     x9host::releaseDeclaration(dosPlugin(), *a);
     a = opened(0x40, "/QUICKSCAN=ON/FILEBUFFERS=8");
-    EXPECT_EQ(+a->block()->driverFlags & (kFlagCaching | kFlagReadOnly), kFlagCaching | kFlagReadOnly);
+    EXPECT_EQ(+a->block()->driverFlags & (kFlagCaching | kFlagReadOnly),
+              kFlagCaching | kFlagReadOnly);
     EXPECT_EQ(+a->block()->bufferSize, 4096u);
 }
 
@@ -112,7 +113,9 @@ struct OptionCase {
     bool caching;
 };
 
-void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.option; }
+void PrintTo(const OptionCase& c, std::ostream* os) {
+    *os << c.option;
+}
 
 class Options : public FileSteps, public ::testing::WithParamInterface<OptionCase> {};
 
@@ -132,22 +135,21 @@ TEST_P(Options, AnswerAndApply) {
     EXPECT_EQ(a->recordText(), "abcdefghij");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Send, Options,
-    ::testing::Values(OptionCase{"FILEBUFFERS=8", "1024", 4096, true},
-                      OptionCase{"filebuffers=8", "1024", 4096, true},
-                      OptionCase{"FILEBUFFERS= 8", "1024", 4096, true},
-                      OptionCase{"FILEBUFFERS=x8", "1024", 4096, true},
-                      OptionCase{"FILEBUFFERS=0", "1024", 10, true},
-                      OptionCase{"FILEBUFFERS=", "1024", 1024, true},
-                      OptionCase{"FILEBUFFERS=abc", "1024", 1024, true},
-                      OptionCase{"filebuffers", "1024", 1024, true},
-                      OptionCase{"quickscan", "ON", 1024, true},
-                      OptionCase{"QUICKSCAN=ON", "ON", 1024, true},
-                      OptionCase{"QUICKSCAN=OFF", "ON", 1024, false},
-                      OptionCase{"QUICKSCAN=MAYBE", "ON", 1024, true},
-                      OptionCase{"NOSUCHOPTION=1", "", 1024, true}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Send, Options,
+                         ::testing::Values(OptionCase{"FILEBUFFERS=8", "1024", 4096, true},
+                                           OptionCase{"filebuffers=8", "1024", 4096, true},
+                                           OptionCase{"FILEBUFFERS= 8", "1024", 4096, true},
+                                           OptionCase{"FILEBUFFERS=x8", "1024", 4096, true},
+                                           OptionCase{"FILEBUFFERS=0", "1024", 10, true},
+                                           OptionCase{"FILEBUFFERS=", "1024", 1024, true},
+                                           OptionCase{"FILEBUFFERS=abc", "1024", 1024, true},
+                                           OptionCase{"filebuffers", "1024", 1024, true},
+                                           OptionCase{"quickscan", "ON", 1024, true},
+                                           OptionCase{"QUICKSCAN=ON", "ON", 1024, true},
+                                           OptionCase{"QUICKSCAN=OFF", "ON", 1024, false},
+                                           OptionCase{"QUICKSCAN=MAYBE", "ON", 1024, true},
+                                           OptionCase{"NOSUCHOPTION=1", "", 1024, true}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST_F(FileSteps, FileBuffersThatCannotBeHadKeepTheOldBuffer) {
     a = opened(0x12);

@@ -9,8 +9,8 @@
 namespace {
 
 using x9host::callDriver;
-using x9test::DriverTest;
 using x9test::dosPlugin;
+using x9test::DriverTest;
 
 TEST_F(DriverTest, ThreadsWorkOnTheirOwnFilesAtOnce) {
     constexpr int kThreads = 4;

@@ -9,11 +9,11 @@ namespace {
 using x9host::callDriver;
 using x9host::Declaration;
 using x9host::DeclarationSpec;
-using x9test::DriverTest;
 using x9test::dosPlugin;
+using x9test::DriverTest;
 
 class Trace : public DriverTest {
-protected:
+  protected:
     void useWinIni(const std::string& text) {
         std::string ini = dir.file("win.ini");
         x9test::writeFile(ini, text);
@@ -61,7 +61,9 @@ struct SettingsCase {
     uint8_t details;
 };
 
-void PrintTo(const SettingsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SettingsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TraceSettings : public Trace, public ::testing::WithParamInterface<SettingsCase> {};
 
@@ -82,14 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
     WinIni, TraceSettings,
     ::testing::Values(
         SettingsCase{"Off", "", 0, "", 0, nullptr, 0},
-        SettingsCase{"OnlyLow8BitsCount", "[KWDOS]\nProfile=256\nDetails=258\n", 0, "", 0,
-                     nullptr, 2},
+        SettingsCase{"OnlyLow8BitsCount", "[KWDOS]\nProfile=256\nDetails=258\n", 0, "", 0, nullptr,
+                     2},
         SettingsCase{"NamedFile", "[kwdos]\nprofile=5\nTraceFile=my.log\n", 0, "", 5, "my.log", 0},
         SettingsCase{"EmptyFileNameGivesDefault", "[KWDOS]\nProfile=1\nTraceFile=\n", 0, "", 1,
                      "DOS.LOG", 0},
         SettingsCase{"OtherSectionIgnored", "[KWASCII]\nProfile=1\n", 0, "", 0, nullptr, 0},
-        SettingsCase{"DetailsRestricted", "[KWDOS]\nProfile=1\nDetails=4\n",
-                     kDeclDetailsRestricted, "/FILEBUFFERS=2", 1, "DOS.LOG", 0},
+        SettingsCase{"DetailsRestricted", "[KWDOS]\nProfile=1\nDetails=4\n", kDeclDetailsRestricted,
+                     "/FILEBUFFERS=2", 1, "DOS.LOG", 0},
         SettingsCase{"DetailsAllowed", "[KWDOS]\nProfile=1\nDetails=4\n", kDeclDetailsRestricted,
                      "/FILEBUFFERS=2 allowDetails", 1, "DOS.LOG", 4},
         SettingsCase{"TokenMustMatchWhole", "[KWDOS]\nDetails=4\n", kDeclDetailsRestricted,
@@ -98,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The trace line and the trace file switch, on a block made by hand.
 class TraceFile : public DriverTest {
-protected:
+  protected:
     void TearDown() override {
         Hrt$free(fcb.traceFileName);
         DriverTest::TearDown();

@@ -5,7 +5,9 @@
 namespace x9host {
 
 Declaration::Declaration(const DeclarationSpec& spec)
-    : name_(spec.fileName), driver_(spec.driverString), owner_(spec.owner),
+    : name_(spec.fileName),
+      driver_(spec.driverString),
+      owner_(spec.owner),
       description_(describeRecord(spec.fields)),
       record_(static_cast<std::size_t>(description_.recordLength), ' ') {
     decl_.nameText = name_.c_str();

@@ -21,7 +21,7 @@ struct DeclarationSpec {
 };
 
 class Declaration {
-public:
+  public:
     explicit Declaration(const DeclarationSpec& spec);
     Declaration(const Declaration&) = delete;
     Declaration& operator=(const Declaration&) = delete;
@@ -37,7 +37,7 @@ public:
     // byte first), as hosts pass names in several forms.
     void setNameForm(int32_t lengthRule);
 
-private:
+  private:
     std::string name_, driver_, owner_;
     RecordDescription description_;
     std::vector<uint8_t> record_;

@@ -15,7 +15,7 @@ namespace x9host {
 
 struct CallResult {
     int32_t ret = 0;
-    int32_t err = 0;  // 0 when the operation reported none
+    int32_t err = 0;                 // 0 when the operation reported none
     std::optional<std::string> str;  // for the codes that hand back a string
 };
 

@@ -17,7 +17,9 @@ constexpr ExportNames kKnownExports[] = {{"Dos$DrvReg", "DOS"}, {"Asc$DrvReg", "
 
 }  // namespace
 
-void Plugin::Closer::operator()(void* handle) const { dlclose(handle); }
+void Plugin::Closer::operator()(void* handle) const {
+    dlclose(handle);
+}
 
 Plugin::Plugin(const std::string& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
     if (!handle_) {
@@ -38,6 +40,8 @@ Plugin::Plugin(const std::string& path) : handle_(dlopen(path.c_str(), RTLD_NOW 
 
 Plugin::~Plugin() = default;
 
-void* Plugin::symbol(const char* name) const { return dlsym(handle_.get(), name); }
+void* Plugin::symbol(const char* name) const {
+    return dlsym(handle_.get(), name);
+}
 
 }  // namespace x9host

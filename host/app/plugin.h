@@ -11,7 +11,7 @@
 namespace x9host {
 
 class Plugin {
-public:
+  public:
     // Loads the library with every symbol bound now; throws std::runtime_error
     // when it cannot be loaded or lacks the two exports for its registration.
     // The export names follow from the registered driver: DOS and Dos$DrvReg,
@@ -26,7 +26,7 @@ public:
     std::string driverName() const { return registration_->driverName; }
     void* symbol(const char* name) const;
 
-private:
+  private:
     struct Closer {
         void operator()(void* handle) const;
     };

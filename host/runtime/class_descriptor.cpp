@@ -27,7 +27,9 @@ int32_t fieldBytes(const uint8_t* raw) {
     return count * readInt(raw, fd::kElementSize);
 }
 
-bool isTextType(uint8_t type) { return type == 18 || type == 19 || type == 20; }
+bool isTextType(uint8_t type) {
+    return type == 18 || type == 19 || type == 20;
+}
 
 // The few characters the stand-in converts: German letters, which sit at
 // different codes in the OEM (437) and ANSI (1252) sets.
@@ -85,7 +87,9 @@ int32_t class_descriptor::recordLength() const {
 ClassDesc::ClassDesc(void* descriptor, int32_t)
     : descriptor_(static_cast<const class_descriptor*>(descriptor)) {}
 ClassDesc::~ClassDesc() = default;
-int32_t ClassDesc::NFields() const { return descriptor_ ? descriptor_->NFields() : 0; }
+int32_t ClassDesc::NFields() const {
+    return descriptor_ ? descriptor_->NFields() : 0;
+}
 const uint8_t* ClassDesc::FieldDesc(int32_t n) const {
     return descriptor_ ? descriptor_->FieldDesc(n) : nullptr;
 }
@@ -127,25 +131,44 @@ void Hrt$ANSITOOEMdesc(void* buffer, void* descriptor) {
 
 const char* drv_GetTypeName(int32_t type) {
     switch (type) {
-        case 1: return "BYTE";
-        case 2: return "SHORT";
-        case 3: return "USHORT";
-        case 4: return "LONG";
-        case 5: return "ULONG";
-        case 6: return "SINGLE";
-        case 7: return "DOUBLE";
-        case 8: return "DATE";
-        case 9: return "TIME";
-        case 10: return "DECIMAL";
-        case 11: return "PACKED";
-        case 13: return "FLOAT4";
-        case 14: return "FLOAT8";
-        case 18: return "STRING";
-        case 19: return "CSTRING";
-        case 20: return "PSTRING";
-        case 22: return "GROUP";
-        case 24: return "BOOL";
-        default: return "";
+        case 1:
+            return "BYTE";
+        case 2:
+            return "SHORT";
+        case 3:
+            return "USHORT";
+        case 4:
+            return "LONG";
+        case 5:
+            return "ULONG";
+        case 6:
+            return "SINGLE";
+        case 7:
+            return "DOUBLE";
+        case 8:
+            return "DATE";
+        case 9:
+            return "TIME";
+        case 10:
+            return "DECIMAL";
+        case 11:
+            return "PACKED";
+        case 13:
+            return "FLOAT4";
+        case 14:
+            return "FLOAT8";
+        case 18:
+            return "STRING";
+        case 19:
+            return "CSTRING";
+        case 20:
+            return "PSTRING";
+        case 22:
+            return "GROUP";
+        case 24:
+            return "BOOL";
+        default:
+            return "";
     }
 }
 

@@ -15,8 +15,12 @@ struct HashTable::Impl {
 
 namespace {
 
-HashElement* plainElement() { return new HashElement{}; }
-void deletePlain(HashElement* element) { delete element; }
+HashElement* plainElement() {
+    return new HashElement{};
+}
+void deletePlain(HashElement* element) {
+    delete element;
+}
 
 }  // namespace
 

@@ -16,16 +16,16 @@ namespace x9host {
 // One table of OS faults that every __Os service consults first. A count of
 // -1 means "every call from now on", 0 means off.
 struct OsFaults {
-    int32_t shortWrites = 0;        // writes that transfer only shortWriteBytes
+    int32_t shortWrites = 0;  // writes that transfer only shortWriteBytes
     uint32_t shortWriteBytes = 0;
-    int32_t failingReads = 0;       // reads that fail with readError
+    int32_t failingReads = 0;  // reads that fail with readError
     int32_t readError = kOsAccessDenied;
-    int32_t failingSeeks = 0;       // seeks that fail with seekError
+    int32_t failingSeeks = 0;  // seeks that fail with seekError
     int32_t seekError = kOsAccessDenied;
-    int32_t failingLocks = 0;       // lock attempts that fail with lockError
+    int32_t failingLocks = 0;  // lock attempts that fail with lockError
     int32_t lockError = kOsLockViolation;
     int32_t failingTruncates = 0;
-    int32_t failingAllocations = 0;  // Hrt$calloc answers null for blocks...
+    int32_t failingAllocations = 0;   // Hrt$calloc answers null for blocks...
     std::size_t allocationFloor = 0;  // ...of at least this many bytes
 };
 

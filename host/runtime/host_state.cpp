@@ -58,13 +58,19 @@ void detail::noteEvent(const std::string& event) {
     note([&] { return event; });
 }
 
-void setCheckStateAnswer(int32_t answer) { checkStateAnswer = answer; }
+void setCheckStateAnswer(int32_t answer) {
+    checkStateAnswer = answer;
+}
 void useManualClock(bool manual) {
     manualClock = manual;
     manualTicks = 0;
 }
-void advanceClock(int32_t hundredths) { manualTicks += hundredths; }
-void recordEvents(bool on) { eventsOn = on; }
+void advanceClock(int32_t hundredths) {
+    manualTicks += hundredths;
+}
+void recordEvents(bool on) {
+    eventsOn = on;
+}
 
 std::vector<std::string> takeEvents() {
     std::lock_guard lock(logMutex);
@@ -76,9 +82,15 @@ std::vector<TraceEntry> takeTraceEntries() {
     return std::exchange(traces, {});
 }
 
-int32_t errorCode() { return currentError; }
-const Drv_FileDecl* errorFile() { return currentErrorFile; }
-uint64_t errorSerial() { return errorCounter; }
+int32_t errorCode() {
+    return currentError;
+}
+const Drv_FileDecl* errorFile() {
+    return currentErrorFile;
+}
+uint64_t errorSerial() {
+    return errorCounter;
+}
 
 }  // namespace x9host
 
@@ -93,8 +105,10 @@ int32_t drv_check_state(Drv_FCB* fcb, Drv_KCB*, int32_t code, HrtString*) {
 }
 
 void drv_update_state(Drv_FCB* fcb, Drv_KCB*, int32_t code, int32_t error, int32_t madeBlock) {
-    note([&] { return "update_state " + std::to_string(code) + " " + std::to_string(error) + " " +
-         std::to_string(madeBlock); });
+    note([&] {
+        return "update_state " + std::to_string(code) + " " + std::to_string(error) + " " +
+               std::to_string(madeBlock);
+    });
     if (!fcb) return;
     if (error == 0 && (code == 25 || code == 48)) fcb->stateFlags |= kStateOpen;
     // A close that reports a failed final write has still released the file.
@@ -126,9 +140,15 @@ void Hrt$clearerror() {
 void Hrt$activate_drv(Drv_FileDecl*, int32_t mode, int32_t, int32_t, int32_t, int32_t, int32_t) {
     note([&] { return "activate " + std::to_string(mode); });
 }
-void Hrt$deactivate_drv(Drv_FileDecl*) { note("deactivate"); }
-void Hrt$ThreadedFileOpen(Drv_FileDecl*) { note("ThreadedFileOpen"); }
-void Hrt$ThreadedFileClose(Drv_FileDecl*) { note("ThreadedFileClose"); }
+void Hrt$deactivate_drv(Drv_FileDecl*) {
+    note("deactivate");
+}
+void Hrt$ThreadedFileOpen(Drv_FileDecl*) {
+    note("ThreadedFileOpen");
+}
+void Hrt$ThreadedFileClose(Drv_FileDecl*) {
+    note("ThreadedFileClose");
+}
 
 int32_t Hrt$THREAD() {
     if (threadNumber == 0) threadNumber = nextThreadNumber++;
@@ -143,8 +163,12 @@ void Hrt$DELAY(int32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-int32_t Hrt$getLogoutNumber(Drv_FileDecl*) { return 0; }
-void Hrt$init() { note("init"); }
+int32_t Hrt$getLogoutNumber(Drv_FileDecl*) {
+    return 0;
+}
+void Hrt$init() {
+    note("init");
+}
 
 int32_t Hrt$clock() {
     if (manualClock) return manualTicks.load();
@@ -162,7 +186,9 @@ void* Hrt$calloc(size_t count, size_t size) {
     return std::calloc(count, size);
 }
 
-void Hrt$free(void* block) { std::free(block); }
+void Hrt$free(void* block) {
+    std::free(block);
+}
 
 void __sysinit(const HrtInitTable* table, void* instance) {
     {

@@ -17,7 +17,9 @@ namespace {
 // Where each block's driver-string walk stands; one walk per thread and block.
 thread_local std::map<const Drv_FCB*, std::size_t> walks;
 
-bool isSeparator(char c) { return c == '/' || std::isspace(static_cast<unsigned char>(c)); }
+bool isSeparator(char c) {
+    return c == '/' || std::isspace(static_cast<unsigned char>(c));
+}
 
 }  // namespace
 
@@ -54,7 +56,8 @@ int32_t drv_ChkName(const char* name, char* buffer260, const char*, int32_t) {
 }
 
 char* drv_Strup(char* text) {
-    for (char* c = text; c && *c; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    for (char* c = text; c && *c; ++c)
+        *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
     return text;
 }
 
@@ -90,8 +93,8 @@ int32_t drv_CopyOrRenameFile(const char* name, const char* target, int32_t renam
     if (rename) {
         std::filesystem::rename(name, target, ec);
     } else {
-        std::filesystem::copy_file(name, target,
-                                   std::filesystem::copy_options::overwrite_existing, ec);
+        std::filesystem::copy_file(name, target, std::filesystem::copy_options::overwrite_existing,
+                                   ec);
     }
     if (!ec) return 0;
     if (ec == std::errc::no_such_file_or_directory) return kOsFileNotFound;

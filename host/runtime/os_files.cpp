@@ -25,27 +25,37 @@ bool parentExists(const char* name) {
 
 int32_t fromErrno(int error, const char* name = nullptr) {
     switch (error) {
-        case 0: return 0;
-        case ENOENT: return (name && !parentExists(name)) ? kOsPathNotFound : kOsFileNotFound;
-        case ENOTDIR: return kOsPathNotFound;
+        case 0:
+            return 0;
+        case ENOENT:
+            return (name && !parentExists(name)) ? kOsPathNotFound : kOsFileNotFound;
+        case ENOTDIR:
+            return kOsPathNotFound;
         case EAGAIN:
 #if EAGAIN != EWOULDBLOCK
         case EWOULDBLOCK:
 #endif
             return kOsLockViolation;
-        case EBADF: return 6;
+        case EBADF:
+            return 6;
         case EMFILE:
-        case ENFILE: return 4;
-        case ENOSPC: return 112;
-        default: return kOsAccessDenied;
+        case ENFILE:
+            return 4;
+        case ENOSPC:
+            return 112;
+        default:
+            return kOsAccessDenied;
     }
 }
 
 int openFlags(int32_t mode) {
     switch (mode & 3) {
-        case 0: return O_RDONLY;
-        case 1: return O_WRONLY;
-        default: return O_RDWR;
+        case 0:
+            return O_RDONLY;
+        case 1:
+            return O_WRONLY;
+        default:
+            return O_RDWR;
     }
 }
 
@@ -70,7 +80,9 @@ void setOsFaults(const OsFaults& table) {
     std::lock_guard lock(faultMutex);
     faults = table;
 }
-void clearOsFaults() { setOsFaults({}); }
+void clearOsFaults() {
+    setOsFaults({});
+}
 OsFaults osFaults() {
     std::lock_guard lock(faultMutex);
     return faults;
@@ -108,7 +120,9 @@ int32_t __OsCreateFile(const char* name, int32_t* handle, int32_t) {
     return 0;
 }
 
-int32_t __OsCloseFile(int32_t handle) { return ::close(handle) == 0 ? 0 : fromErrno(errno); }
+int32_t __OsCloseFile(int32_t handle) {
+    return ::close(handle) == 0 ? 0 : fromErrno(errno);
+}
 
 int32_t __OsReadFile(int32_t handle, uint32_t count, void* buffer, uint32_t* done) {
     *done = 0;
@@ -146,8 +160,8 @@ int32_t __OsSeekFile(int32_t handle, uint32_t offset, int32_t origin) {
     OsFaults table;
     if (consumeFault(&OsFaults::failingSeeks, &table)) return table.seekError;
     int whence = origin == 2 ? SEEK_END : origin == 1 ? SEEK_CUR : SEEK_SET;
-    off_t where = origin == 0 ? static_cast<off_t>(offset)
-                              : static_cast<off_t>(static_cast<int32_t>(offset));
+    off_t where =
+        origin == 0 ? static_cast<off_t>(offset) : static_cast<off_t>(static_cast<int32_t>(offset));
     return ::lseek(handle, where, whence) < 0 ? fromErrno(errno) : 0;
 }
 
@@ -183,7 +197,9 @@ int32_t __OsUnlockFile(int32_t handle, uint32_t offset, uint32_t length) {
     return setLock(handle, offset, length, F_UNLCK);
 }
 
-int32_t __OsCommitFile(int32_t handle) { return ::fsync(handle) == 0 ? 0 : fromErrno(errno); }
+int32_t __OsCommitFile(int32_t handle) {
+    return ::fsync(handle) == 0 ? 0 : fromErrno(errno);
+}
 
 int32_t __OsDeleteFile(const char* name) {
     return ::unlink(name) == 0 ? 0 : fromErrno(errno, name);

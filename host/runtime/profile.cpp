@@ -21,7 +21,8 @@ std::string trimmed(const std::string& text) {
 bool sameText(const std::string& a, const char* b) {
     if (a.size() != std::strlen(b)) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -37,11 +38,13 @@ std::optional<std::string> profileValue(const char* section, const char* key) {
         if (text.empty() || text[0] == ';') continue;
         if (text.front() == '[') {
             auto close = text.find(']');
-            inSection = close != std::string::npos && sameText(trimmed(text.substr(1, close - 1)), section);
+            inSection =
+                close != std::string::npos && sameText(trimmed(text.substr(1, close - 1)), section);
             continue;
         }
         auto equals = text.find('=');
-        if (inSection && equals != std::string::npos && sameText(trimmed(text.substr(0, equals)), key))
+        if (inSection && equals != std::string::npos &&
+            sameText(trimmed(text.substr(0, equals)), key))
             return trimmed(text.substr(equals + 1));
     }
     return std::nullopt;
@@ -57,8 +60,8 @@ uint32_t GetProfileIntA(const char* section, const char* key, int32_t fallback) 
     return static_cast<uint32_t>(std::strtol(value->c_str(), nullptr, 0));
 }
 
-uint32_t GetProfileStringA(const char* section, const char* key, const char* fallback,
-                           char* buffer, uint32_t size) {
+uint32_t GetProfileStringA(const char* section, const char* key, const char* fallback, char* buffer,
+                           uint32_t size) {
     if (!buffer || size == 0) return 0;
     std::string text = profileValue(section, key).value_or(fallback ? fallback : "");
     std::size_t n = std::min<std::size_t>(text.size(), size - 1);

@@ -9,7 +9,9 @@ namespace x9host {
 
 namespace {
 
-void putInt(uint8_t* raw, std::size_t at, int32_t value) { std::memcpy(raw + at, &value, 4); }
+void putInt(uint8_t* raw, std::size_t at, int32_t value) {
+    std::memcpy(raw + at, &value, 4);
+}
 
 void putText(uint8_t* raw, std::size_t at, const std::string& text) {
     std::memcpy(raw + at, text.c_str(), std::min(text.size(), fd::kTextSize - 1));
@@ -37,8 +39,8 @@ RecordDescription describeRecord(const std::vector<FieldSpec>& fields) {
         field.raw[fd::kType] = spec.type;
         putInt(field.raw, fd::kOffset, offset);
         putInt(field.raw, fd::kElementSize, elementSize);
-        field.raw[fd::kDimensionCount] = static_cast<uint8_t>(
-            std::min(spec.dimensions.size(), fd::kMaxDimensions));
+        field.raw[fd::kDimensionCount] =
+            static_cast<uint8_t>(std::min(spec.dimensions.size(), fd::kMaxDimensions));
         for (std::size_t d = 0; d < spec.dimensions.size() && d < fd::kMaxDimensions; ++d)
             putInt(field.raw, fd::kDimensions + 4 * d, spec.dimensions[d]);
         field.raw[fd::kPlaces] = spec.places;
@@ -79,10 +81,10 @@ std::optional<std::vector<FieldSpec>> parseFieldList(const std::string& text) {
         int32_t type = 0;
         if (!parseNumber(item.substr(0, colon), type) || type > 255) return std::nullopt;
         spec.type = static_cast<uint8_t>(type);
-        if (!parseNumber(item.substr(colon + 1, at == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : at - colon - 1),
-                         spec.size))
+        if (!parseNumber(
+                item.substr(colon + 1,
+                            at == std::string_view::npos ? std::string_view::npos : at - colon - 1),
+                spec.size))
             return std::nullopt;
         if (at != std::string_view::npos) {
             int32_t offset = 0;

@@ -15,7 +15,7 @@ namespace x9host {
 
 struct FieldSpec {
     uint8_t type = 18;
-    int32_t size = 0;  // bytes of the whole field
+    int32_t size = 0;               // bytes of the whole field
     std::optional<int32_t> offset;  // placed after the previous field when absent
     uint8_t level = 1;
     std::vector<int32_t> dimensions;

@@ -41,7 +41,8 @@ namespace x9host {
 void registerRemoteDriver(const std::string& driver, const std::string& target,
                           RemoteHandler handler) {
     std::lock_guard lock(mutex);
-    drivers.push_back(std::make_unique<RemoteDriver>(RemoteDriver{driver, target, std::move(handler)}));
+    drivers.push_back(
+        std::make_unique<RemoteDriver>(RemoteDriver{driver, target, std::move(handler)}));
 }
 
 void clearRemoteDrivers() {
@@ -89,7 +90,9 @@ int32_t CallRemoteFile(intptr_t file, int32_t code, ...) {
     va_start(args, code);
     switch (code) {
         case 25:
-        case 48: call.numbers.push_back(va_arg(args, intptr_t)); break;
+        case 48:
+            call.numbers.push_back(va_arg(args, intptr_t));
+            break;
         case 60: {
             const char* text = va_arg(args, const char*);
             call.text = text ? text : "";
@@ -107,7 +110,8 @@ int32_t CallRemoteFile(intptr_t file, int32_t code, ...) {
             call.numbers.push_back(va_arg(args, intptr_t));
             call.text = popText();
             break;
-        default: break;
+        default:
+            break;
     }
     va_end(args);
     return remote->driver->handler ? remote->driver->handler(call) : 0;

@@ -23,7 +23,9 @@ char* heapCopy(const std::string& text) {
 
 namespace x9host {
 
-std::size_t stringStackDepth() { return stack.size(); }
+std::size_t stringStackDepth() {
+    return stack.size();
+}
 void dropStrings(std::size_t keep) {
     if (stack.size() > keep) stack.resize(keep);
 }
@@ -55,7 +57,9 @@ void Hrt$PushString(const char* text, int32_t length) {
     stack.emplace_back(text ? text : "", static_cast<std::size_t>(length));
 }
 
-void Hrt$PushCString(const char* text) { stack.emplace_back(text ? text : ""); }
+void Hrt$PushCString(const char* text) {
+    stack.emplace_back(text ? text : "");
+}
 
 // Fills the buffer from the top string: cut to the buffer, blank-padded.
 void Hrt$PopString(char* buffer, int32_t size) {
@@ -71,6 +75,8 @@ void Hrt$PopString(char* buffer, int32_t size) {
 }
 
 // Pushed strings are copies already, so they survive their sources.
-void Hrt$StackHeap() { x9host::detail::noteEvent("StackHeap"); }
+void Hrt$StackHeap() {
+    x9host::detail::noteEvent("StackHeap");
+}
 
 }  // extern "C"

@@ -80,8 +80,7 @@ X9RT_API int32_t __OsOpenFile(const char* name, int32_t* handle, int32_t mode);
 X9RT_API int32_t __OsCreateFile(const char* name, int32_t* handle, int32_t attributes);
 X9RT_API int32_t __OsCloseFile(int32_t handle);
 X9RT_API int32_t __OsReadFile(int32_t handle, uint32_t count, void* buffer, uint32_t* done);
-X9RT_API int32_t __OsWriteFile(int32_t handle, uint32_t count, const void* buffer,
-                               uint32_t* done);
+X9RT_API int32_t __OsWriteFile(int32_t handle, uint32_t count, const void* buffer, uint32_t* done);
 X9RT_API int32_t __OsSeekFile(int32_t handle, uint32_t offset, int32_t origin);
 X9RT_API int32_t __OsGetFilePos(int32_t handle, uint32_t* position);
 X9RT_API int32_t __OsGetFileLen(int32_t handle, uint32_t* length);
@@ -133,7 +132,7 @@ inline constexpr std::size_t kTextSize = 100;
 // The host's description of a record: description 0 is the record itself
 // (a group), 1..NFields the fields in declaration order.
 class X9RT_API class_descriptor {
-public:
+  public:
     struct Field {
         uint8_t raw[fd::kSize] = {};
         std::string name, label, comment;
@@ -147,14 +146,14 @@ public:
     char* FIELDCOMMENT(int32_t number) const;
     int32_t recordLength() const;
 
-private:
+  private:
     std::vector<Field> fields_;
 };
 
 // A view of a declaration's class descriptor, as the core takes it for the
 // time it builds a field table.
 class X9RT_API ClassDesc {
-public:
+  public:
     ClassDesc(void* descriptor, int32_t flags);
     ~ClassDesc();
     ClassDesc(const ClassDesc&) = delete;
@@ -166,7 +165,7 @@ public:
     char* FIELDLABEL(int32_t number) const;
     char* FIELDCOMMENT(int32_t number) const;
 
-private:
+  private:
     const class_descriptor* descriptor_;
 };
 
@@ -182,7 +181,7 @@ struct HashElement {
 };
 
 class X9RT_API HashTable {
-public:
+  public:
     using Factory = HashElement* (*)();
     using Destroyer = void (*)(HashElement*);
     explicit HashTable(int32_t buckets);
@@ -194,7 +193,7 @@ public:
     HashElement* HFind(const HashKey& key) const;
     void HDelete(HashElement* element);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

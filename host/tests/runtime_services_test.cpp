@@ -14,7 +14,7 @@
 namespace {
 
 class Scratch {
-public:
+  public:
     Scratch() {
         std::string pattern = (std::filesystem::temp_directory_path() / "x9hostXXXXXX").string();
         root_ = mkdtemp(pattern.data());
@@ -25,7 +25,7 @@ public:
     }
     std::string file(const std::string& name) const { return (root_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path root_;
 };
 
@@ -144,7 +144,8 @@ TEST(TextHelpers, DriverStringTokensWalkToTheEnd) {
 
 TEST(Profile, ReadsTheFileNamedByTheEnvironment) {
     Scratch dir;
-    std::ofstream(dir.file("win.ini")) << "[Other]\nProfile=9\n[KWDOS]\n Profile = 0x11 \nTraceFile=t.log\n";
+    std::ofstream(dir.file("win.ini"))
+        << "[Other]\nProfile=9\n[KWDOS]\n Profile = 0x11 \nTraceFile=t.log\n";
     setenv("X9_WININI", dir.file("win.ini").c_str(), 1);
     EXPECT_EQ(GetProfileIntA("kwdos", "PROFILE", 0), 0x11u);
     EXPECT_EQ(GetProfileIntA("KWDOS", "Details", 7), 7u);
@@ -158,7 +159,7 @@ TEST(Profile, ReadsTheFileNamedByTheEnvironment) {
 }
 
 class OsServices : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { x9host::clearOsFaults(); }
     Scratch dir;
 };
@@ -254,8 +255,12 @@ TEST(Clock, ManualClockAdvancesWithDelay) {
 struct Entry : HashElement {
     int payload = 0;
 };
-HashElement* makeEntry() { return new Entry; }
-void destroyEntry(HashElement* e) { delete static_cast<Entry*>(e); }
+HashElement* makeEntry() {
+    return new Entry;
+}
+void destroyEntry(HashElement* e) {
+    delete static_cast<Entry*>(e);
+}
 
 TEST(HashTables, FindByDeclarationAndThread) {
     HashTable table(8);

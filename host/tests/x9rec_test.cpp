@@ -27,7 +27,7 @@ TEST(PluginPath, NamesThePluginsBesideTheConsole) {
 }
 
 class Console : public ::testing::Test {
-protected:
+  protected:
     Console() {
         std::string pattern = (std::filesystem::temp_directory_path() / "x9recXXXXXX").string();
         root = mkdtemp(pattern.data());
@@ -53,25 +53,25 @@ protected:
 
 TEST_F(Console, RunsOperationsAndPrintsOneLineEach) {
     std::ofstream(root / "f.bin") << "first.....second....";
-    std::string out = run(
-        "# comment\n"
-        "\n"
-        "decl file=$D/f.bin fields=18:10 driver=/FILEBUFFERS=1 owner=me attr=4\n"
-        "OPEN 0x12\n"
-        "  setfirst\n"
-        "next\n"
-        "position\n"
-        "reget 11\n"
-        "resetto 11\n"
-        "scan\n"
-        "rec new\r\n"
-        "add\n"
-        "send filebuffers\n"
-        "getproperty 29462 0\n"
-        "setproperty 29446 0 250\n"
-        "raw 24 0\n"
-        "raw 16 1\n"
-        "state\n");
+    std::string out =
+        run("# comment\n"
+            "\n"
+            "decl file=$D/f.bin fields=18:10 driver=/FILEBUFFERS=1 owner=me attr=4\n"
+            "OPEN 0x12\n"
+            "  setfirst\n"
+            "next\n"
+            "position\n"
+            "reget 11\n"
+            "resetto 11\n"
+            "scan\n"
+            "rec new\r\n"
+            "add\n"
+            "send filebuffers\n"
+            "getproperty 29462 0\n"
+            "setproperty 29446 0 250\n"
+            "raw 24 0\n"
+            "raw 16 1\n"
+            "state\n");
     EXPECT_EQ(out,
               "open ret=0 err=0\n"
               "setfirst ret=0 err=0\n"
@@ -82,11 +82,13 @@ TEST_F(Console, RunsOperationsAndPrintsOneLineEach) {
               "scan n=1 err=33\n"
               "add ret=0 err=0\n"
               "send ret=0 err=0 str=\"512\"\n"
-              "getproperty ret=0 err=0 str=\"" + (root / "f.bin").string() + "\"\n"
-              "setproperty ret=0 err=0\n"
-              "raw ret=0 err=0 rec=\"new       \"\n"
-              "raw ret=0 err=0 rec=\"first.....\"\n"
-              "state cur=0 next=31 last=10 size=30 flags=0x09\n");
+              "getproperty ret=0 err=0 str=\"" +
+                  (root / "f.bin").string() +
+                  "\"\n"
+                  "setproperty ret=0 err=0\n"
+                  "raw ret=0 err=0 rec=\"new       \"\n"
+                  "raw ret=0 err=0 rec=\"first.....\"\n"
+                  "state cur=0 next=31 last=10 size=30 flags=0x09\n");
 }
 
 TEST_F(Console, EmptyFileNameAndOperationsBeforeOpen) {
@@ -98,9 +100,9 @@ TEST_F(Console, StopsWithStatus2AtALineItCannotParse) {
     for (const char* bad : {"frobnicate", "getat", "getat x", "getat 1 2", "decl fields=18:4",
                             "decl file=a fields=18", "raw", "decl file=a fields=18:4 colour=red"}) {
         SCOPED_TRACE(bad);
-        std::string out = run(std::string("decl file=$D/a fields=18:4\nsetfirst\n") + bad +
-                                  "\nsetfirst\n",
-                              x9rec::kScriptUnparsable);
+        std::string out =
+            run(std::string("decl file=$D/a fields=18:4\nsetfirst\n") + bad + "\nsetfirst\n",
+                x9rec::kScriptUnparsable);
         EXPECT_EQ(out, "setfirst ret=0 err=0\n");
         EXPECT_NE(errors.str().find("line 3"), std::string::npos);
     }
@@ -111,8 +113,8 @@ TEST_F(Console, StopsWithStatus2AtALineItCannotParse) {
 // The program itself; the 32-bit build runs under an emulator that cannot
 // start another 32-bit program.
 TEST_F(Console, ProgramExitStatus) {
-    std::ofstream(root / "ok.txt") << "decl file=" << (root / "x").string()
-                                   << " fields=18:4\nopen 0x42\n";
+    std::ofstream(root / "ok.txt")
+        << "decl file=" << (root / "x").string() << " fields=18:4\nopen 0x42\n";
     std::ofstream(root / "bad.txt") << "decl file=x fields=18:4\nnosuchop\n";
     std::string console = X9REC_PATH;
     auto status = [&](const std::string& args) {

@@ -38,7 +38,8 @@ std::string_view takeWord(std::string_view& rest) {
         return {};
     }
     std::size_t end = rest.find_first_of(" \t", start);
-    std::string_view word = rest.substr(start, end == std::string_view::npos ? rest.npos : end - start);
+    std::string_view word =
+        rest.substr(start, end == std::string_view::npos ? rest.npos : end - start);
     rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
     return word;
 }
@@ -76,17 +77,37 @@ std::string littleEndian4(intptr_t value) {
 // code (string A when alone, string B when a value follows), k a null key.
 std::string_view argumentForm(int32_t code) {
     switch (code) {
-        case AddLength: case AppendLength: case GetAt: case Open: case Open2:
-        case LockWithTimeout: case SetAt: case PutAt: case Clear: case MoreRecordsThan:
+        case AddLength:
+        case AppendLength:
+        case GetAt:
+        case Open:
+        case Open2:
+        case LockWithTimeout:
+        case SetAt:
+        case PutAt:
+        case Clear:
+        case MoreRecordsThan:
             return "n";
-        case GetAtLength: case PutAtLength: return "nn";
-        case Send: case CopyOrRename0: case CopyOrRename1: return "s";
-        case ResetTo: case Reget: return "p";
-        case GetProperty: return "cn";
-        case SetProperty: return "cns";
-        case GetKeyProperty: return "kcn";
-        case SetKeyProperty: return "kcns";
-        default: return "";
+        case GetAtLength:
+        case PutAtLength:
+            return "nn";
+        case Send:
+        case CopyOrRename0:
+        case CopyOrRename1:
+            return "s";
+        case ResetTo:
+        case Reget:
+            return "p";
+        case GetProperty:
+            return "cn";
+        case SetProperty:
+            return "cns";
+        case GetKeyProperty:
+            return "kcn";
+        case SetKeyProperty:
+            return "kcns";
+        default:
+            return "";
     }
 }
 
@@ -102,7 +123,7 @@ std::optional<int32_t> codeNamed(const std::string& name) {
 }
 
 class Runner {
-public:
+  public:
     Runner(const x9host::Plugin& plugin, std::ostream& out) : plugin_(plugin), out_(out) {}
     ~Runner() {
         if (declaration_) x9host::releaseDeclaration(plugin_, *declaration_);
@@ -121,7 +142,7 @@ public:
         operation(word, *code, rest);
     }
 
-private:
+  private:
     Declaration& declaration() {
         if (!declaration_) throw ParseError{"no decl before the first operation"};
         return *declaration_;
@@ -202,10 +223,19 @@ private:
         std::string_view form = argumentForm(code);
         for (std::size_t i = 0; i < form.size(); ++i) {
             switch (form[i]) {
-                case 'n': args.push_back(takeNumber(rest)); break;
-                case 'p': stringA = littleEndian4(takeNumber(rest)); break;
-                case 'k': args.push_back(0); break;
-                case 's': stringA = std::string(rest); rest = {}; break;
+                case 'n':
+                    args.push_back(takeNumber(rest));
+                    break;
+                case 'p':
+                    stringA = littleEndian4(takeNumber(rest));
+                    break;
+                case 'k':
+                    args.push_back(0);
+                    break;
+                case 's':
+                    stringA = std::string(rest);
+                    rest = {};
+                    break;
                 case 'c': {
                     std::string_view word = takeWord(rest);
                     if (word.empty()) throw ParseError{"a property code is missing"};

@@ -14,8 +14,7 @@ inline constexpr int kScriptUnparsable = 2;
 
 // Runs every line; answers kScriptDone at the end of the script, or
 // kScriptUnparsable at the first line it cannot parse (named on err).
-int runScript(const x9host::Plugin& plugin, std::istream& in, std::ostream& out,
-              std::ostream& err);
+int runScript(const x9host::Plugin& plugin, std::istream& in, std::ostream& out, std::ostream& err);
 
 // PLUGIN as given on the command line: DOS and ASCII name the plug-ins built
 // beside the console, anything else is a path.
