@@ -79,7 +79,7 @@ TEST_F(SimTerminalTest, SplitAnswerGoesOutInTwoWrites) {
     config.prompt = "=>";
     config.answers["ls"] = "a b\r\n";
     config.splitAnswers = true;
-    config.splitDelayMs = 100;
+    config.splitDelayMs = 700;  // only ever waited for, never raced
     start(config);
     loader().read(0);
     send("ls\r");
