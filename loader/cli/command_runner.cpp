@@ -1,5 +1,7 @@
 #include "command_runner.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 
 #include "console_front.h"
@@ -7,6 +9,7 @@
 #include "interrupt_watch.h"
 #include "link.h"
 #include "loader_state.h"
+#include "script_runner.h"
 #include "terminal_session.h"
 
 namespace vrx::cli {
@@ -117,13 +120,38 @@ int CommandRunner::terminal() {
     return interrupted_ ? kExitFailed : kExitOk;
 }
 
+// The window runs scripts only in terminal mode; the command first switches
+// it on as the terminal button would, so "vrxload script FILE" stands alone.
 int CommandRunner::script(const QString& file) {
-    if (!QFileInfo(file).isFile()) {
+    const QFileInfo info(file);
+    if (!info.isFile() || !info.isReadable()) {
         out_.diagnostic("script: cannot read " + file);
         return kExitUsage;
     }
-    out_.diagnostic("script: this build has no script runner");
-    return kExitUsage;
+    if (!loaderState().bTerminalMode) link_.cmdTerminal_Click();
+    const int status = sequenceStatus();
+    if (status != kExitOk) return status;
+    if (!loaderState().bTerminalMode || !line_.isOpen()) return kExitFailed;
+
+    ScriptHooks hooks;
+    hooks.setStatusPanel = [this](const QString& text) { front_.setStatusPanel(text); };
+    hooks.send = [this](const QByteArray& bytes) {
+        if (!line_.isOpen()) throw SerialError("the port is not open");
+        line_.write(bytes);
+    };
+    hooks.yield = [](bool waitForEvents) {
+        QCoreApplication::processEvents(waitForEvents ? QEventLoop::WaitForMoreEvents
+                                                      : QEventLoop::AllEvents);
+    };
+    front_.setControlEnabled(Control::ExecScript, false);
+    const int lines = RunScript(info.absoluteFilePath(), hooks);
+    front_.setControlEnabled(Control::ExecScript, true);
+    const QString summary = QStringLiteral("%1 script lines executed.").arg(lines);
+    front_.setStatusPanel(summary);
+    out_.info(summary);
+    // A script that lost its port or was cancelled did not run to its end.
+    if (interrupted_ || !line_.isOpen()) return kExitFailed;
+    return kExitOk;
 }
 
 }  // namespace vrx::cli

@@ -114,6 +114,10 @@ void ConsoleOutput::diagnostic(const QString& text) {
     writeErr("vrxload: " + text + "\n");
 }
 
+void ConsoleOutput::info(const QString& text) {
+    if (!quiet_) diagnostic(text);
+}
+
 void ConsoleOutput::notice(const QString& text) {
     if (quiet_) return;
     clearBar();

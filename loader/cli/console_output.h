@@ -32,6 +32,8 @@ class ConsoleOutput {
     void log(const QString& text, int replaceLast);
     void box(const QString& title, const QString& text);
     void diagnostic(const QString& text);
+    // A "vrxload: " line that only reports progress; none when quiet.
+    void info(const QString& text);
     // Plain lines on standard error (the waiting dialog's instruction); none
     // when quiet.
     void notice(const QString& text);

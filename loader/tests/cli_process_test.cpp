@@ -342,5 +342,56 @@ TEST_F(VrxloadTest, TerminalStopsAtCtrlBracketWithoutSendingIt) {
     EXPECT_FALSE(simLog.contains("version")) << simLog.toStdString();
 }
 
+TEST_F(VrxloadTest, ScriptSendsAndWaitsInTerminalMode) {
+    startSim({"--mode", "terminal"});
+    writeFile("demo.scr", "; comment\r\n<=> \r\n>help/n\r\n<commands:\r\n>version/n\r\n<1.0\r\n");
+    const ProcessRun run = vrxload(base() << "script" << dir.filePath("demo.scr"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(kTerminalLine)) << run.out.toStdString();
+    EXPECT_TRUE(
+        run.out.contains("=> help\ncommands: help, version\n=> version\n"
+                         "VRX5520 simulated board 1.0\n"))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains("vrxload: 6 script lines executed.\n")) << run.err.toStdString();
+}
+
+TEST_F(VrxloadTest, SigintEndsAScriptWait) {
+    startSim({"--mode", "terminal"});
+    writeFile("wait.scr", "<=> \r\n<never sent\r\n>help/n\r\n");
+    QProcess p;
+    start(p, base() << "script" << dir.filePath("wait.scr"));
+    ASSERT_TRUE(readUntil(p, "=> ").contains("=> "));
+    ::kill(pid_t(p.processId()), SIGINT);
+    const ProcessRun run = finish(p);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("vrxload: 2 script lines executed.")) << run.err.toStdString();
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    EXPECT_FALSE(QString::fromLocal8Bit(sim.readAllStandardError()).contains("help"))
+        << "the line after the cancelled wait never ran";
+}
+
+TEST_F(VrxloadTest, SigintDuringATransferAsksAndYesCancels) {
+    startSim();
+    // Big enough that the transfer is still running when the signal comes.
+    writeFile("big.bin", pattern(2'000'000, 6));
+    QProcess p;
+    start(p, base() << "--yes"
+                    << "--slot"
+                    << "0=" + dir.filePath("big.bin") << "--untick"
+                    << "1"
+                    << "primary");
+    ASSERT_TRUE(readUntil(p, "Sending code .. ").contains("Sending code .. "));
+    ::kill(pid_t(p.processId()), SIGINT);
+    const ProcessRun run = finish(p);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE((shown + run.out).endsWith("Sending code .. " + kCancelLine))
+        << (shown + run.out).toStdString();
+    EXPECT_TRUE(
+        run.err.endsWith("VRX5520_Loader: If you cancel now, you have to restart all over!\n"
+                         "Are you sure?\n"))
+        << run.err.toStdString();
+}
+
 }  // namespace
 }  // namespace vrx::test
