@@ -11,7 +11,7 @@
 namespace vrx::bench {
 
 class BenchFront : public LoaderFront {
-public:
+  public:
     struct Slot {
         bool ticked = false;
         QString path;

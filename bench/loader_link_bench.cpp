@@ -6,6 +6,12 @@
 //  2. SendCode throughput for a 1 MiB image over the in-memory line and over a
 //     pseudo-terminal (QSerialPort line, drained by a reader thread), beside
 //     the 115200 baud 8N1 line rate of 11,520 bytes/s.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -13,12 +19,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 #include "link.h"
 #include "loader_bench_front.h"
@@ -82,9 +83,10 @@ void benchReadCharWait() {
 
 void reportRate(const char* what, double seconds) {
     const double rate = kImageSize / seconds;
-    std::printf("SendCode 1 MiB over %s: %.3f s, %.0f bytes/s = %.1fx the 115200-baud line rate "
-                "(11520 bytes/s)\n",
-                what, seconds, rate, rate / kLineRate);
+    std::printf(
+        "SendCode 1 MiB over %s: %.3f s, %.0f bytes/s = %.1fx the 115200-baud line rate "
+        "(11520 bytes/s)\n",
+        what, seconds, rate, rate / kLineRate);
 }
 
 QString writeImage(QTemporaryDir& dir) {
@@ -136,8 +138,10 @@ void benchSendCodePty(const QString& image) {
         char buffer[65536];
         while (drained < kImageSize) {
             const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0) drained += n;
-            else if (n < 0 && errno != EINTR && errno != EAGAIN) break;
+            if (n > 0)
+                drained += n;
+            else if (n < 0 && errno != EINTR && errno != EAGAIN)
+                break;
         }
     });
 

@@ -121,6 +121,8 @@ std::int32_t HexTextToLong(const QString& text) {
     return foldHighValues(static_cast<std::int64_t>(std::fmod(rounded, 4294967296.0)));
 }
 
-QString DropLastChar(const QString& text) { return text.isEmpty() ? text : text.chopped(1); }
+QString DropLastChar(const QString& text) {
+    return text.isEmpty() ? text : text.chopped(1);
+}
 
 }  // namespace vrx

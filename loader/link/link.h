@@ -38,7 +38,7 @@ inline constexpr int kShiftAlt = 4;
 
 class Link : public QObject {
     Q_OBJECT
-public:
+  public:
     Link(SerialLine& line, LoaderFront& front, QObject* parent = nullptr);
     ~Link() override;
 
@@ -121,7 +121,7 @@ public:
     // by `divisor`; the program's interval (and so the message) is unchanged.
     void setTimeoutDivisorForTesting(int divisor) { timeoutDivisor_ = divisor; }
 
-private:
+  private:
     void applyTerminalMode(bool enable);
     void waitForEvents();
     void onLineLost();

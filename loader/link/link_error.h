@@ -9,7 +9,7 @@
 namespace vrx {
 
 class LinkError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

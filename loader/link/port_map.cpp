@@ -11,9 +11,9 @@ namespace vrx {
 namespace {
 
 struct DeviceRank {
-    int family;       // 0 ttyUSB, 1 ttyACM, 2 ttyS, 3 anything else
-    QString stem;     // path without its trailing number
-    qint64 number;    // trailing number, -1 when none
+    int family;     // 0 ttyUSB, 1 ttyACM, 2 ttyS, 3 anything else
+    QString stem;   // path without its trailing number
+    qint64 number;  // trailing number, -1 when none
 };
 
 DeviceRank rankOf(const QString& path) {
@@ -24,9 +24,12 @@ DeviceRank rankOf(const QString& path) {
         rank.stem = match.captured(1);
         rank.number = match.captured(2).toLongLong();
     }
-    if (rank.stem == "/dev/ttyUSB") rank.family = 0;
-    else if (rank.stem == "/dev/ttyACM") rank.family = 1;
-    else if (rank.stem == "/dev/ttyS") rank.family = 2;
+    if (rank.stem == "/dev/ttyUSB")
+        rank.family = 0;
+    else if (rank.stem == "/dev/ttyACM")
+        rank.family = 1;
+    else if (rank.stem == "/dev/ttyS")
+        rank.family = 2;
     return rank;
 }
 

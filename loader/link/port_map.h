@@ -12,7 +12,7 @@
 namespace vrx {
 
 class PortMap {
-public:
+  public:
     // `explicitMap`: port number (1..8) -> device path, from the INI file.
     // When it is empty, `presentDevices` (in any order) fill COM1, COM2, ...
     PortMap(const QMap<int, QString>& explicitMap, const QStringList& presentDevices);
@@ -26,7 +26,7 @@ public:
     // USB adapters first, then ACM, then on-board ports; numbers in numeric order.
     static QStringList startUpOrder(const QStringList& devices);
 
-private:
+  private:
     QMap<int, QString> devices_;
     bool explicit_ = false;
 };

@@ -70,26 +70,36 @@ void QSerialPortLine::applySettings(const QString& settings) {
 
     QSerialPort::Parity parity;
     const QString p = parts[1].trimmed().toUpper();
-    if (p == "N") parity = QSerialPort::NoParity;
-    else if (p == "E") parity = QSerialPort::EvenParity;
-    else if (p == "O") parity = QSerialPort::OddParity;
-    else if (p == "M") parity = QSerialPort::MarkParity;
-    else if (p == "S") parity = QSerialPort::SpaceParity;
-    else throw refuse();
+    if (p == "N")
+        parity = QSerialPort::NoParity;
+    else if (p == "E")
+        parity = QSerialPort::EvenParity;
+    else if (p == "O")
+        parity = QSerialPort::OddParity;
+    else if (p == "M")
+        parity = QSerialPort::MarkParity;
+    else if (p == "S")
+        parity = QSerialPort::SpaceParity;
+    else
+        throw refuse();
 
     const int bits = parts[2].trimmed().toInt(&ok);
     if (!ok || bits < 5 || bits > 8) throw refuse();
 
     QSerialPort::StopBits stop;
     const QString s = parts[3].trimmed();
-    if (s == "1") stop = QSerialPort::OneStop;
-    else if (s == "1.5") stop = QSerialPort::OneAndHalfStop;
-    else if (s == "2") stop = QSerialPort::TwoStop;
-    else throw refuse();
+    if (s == "1")
+        stop = QSerialPort::OneStop;
+    else if (s == "1.5")
+        stop = QSerialPort::OneAndHalfStop;
+    else if (s == "2")
+        stop = QSerialPort::TwoStop;
+    else
+        throw refuse();
 
     if (!port_.setBaudRate(baud) || !port_.setParity(parity) ||
-        !port_.setDataBits(static_cast<QSerialPort::DataBits>(bits)) ||
-        !port_.setStopBits(stop) || !port_.setFlowControl(toQt(flow_))) {
+        !port_.setDataBits(static_cast<QSerialPort::DataBits>(bits)) || !port_.setStopBits(stop) ||
+        !port_.setFlowControl(toQt(flow_))) {
         fail("cannot apply \"" + settings + "\" to " + device_);
     }
 }
@@ -149,8 +159,8 @@ void QSerialPortLine::flushPending() {
             fail("write to " + device_ + " failed");
         }
         if (stalled.elapsed() > kWriteStallMs) {
-            throw SerialError(("write to " + device_ + " failed: the device takes no data")
-                                  .toStdString());
+            throw SerialError(
+                ("write to " + device_ + " failed: the device takes no data").toStdString());
         }
         port_.waitForBytesWritten(100);
         if (!port_.isOpen()) throw SerialError(("write to " + device_ + " failed").toStdString());
@@ -164,7 +174,9 @@ void QSerialPortLine::flushPending() {
     }
 }
 
-qint64 QSerialPortLine::bytesWaiting() { return port_.isOpen() ? port_.bytesAvailable() : 0; }
+qint64 QSerialPortLine::bytesWaiting() {
+    return port_.isOpen() ? port_.bytesAvailable() : 0;
+}
 
 QByteArray QSerialPortLine::read(qint64 maxBytes) {
     if (!port_.isOpen()) return {};

@@ -27,7 +27,7 @@ inline constexpr int kWriteStallMs = 5000;
 
 class QSerialPortLine : public SerialLine {
     Q_OBJECT
-public:
+  public:
     explicit QSerialPortLine(QObject* parent = nullptr);
     ~QSerialPortLine() override;
 
@@ -43,7 +43,7 @@ public:
 
     QString device() const { return device_; }
 
-private:
+  private:
     void applySettings(const QString& settings);
     void flushPending();
     void onError(QSerialPort::SerialPortError error);

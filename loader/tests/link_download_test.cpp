@@ -6,7 +6,7 @@ namespace vrx::test {
 namespace {
 
 class DownloadTest : public SequenceFixture {
-protected:
+  protected:
     DownloadTest() {
         link->cmdStartPrimary_Click();  // primary loader running, secondary in place
         EXPECT_TRUE(front.isEnabled(Control::URK));
@@ -22,14 +22,15 @@ protected:
     }
 
     static QString imageLog(char letter, const QString& name) {
-        return QString("-- Sending command .. %1 ..done!\n"
-                       "Sending startaddress .. done!\n"
-                       "Sending size .. done!\n"
-                       "Wait for acceptance from primary boot .. o ..OK!\n"
-                       "Sending code .. done!\n"
-                       "Expect final 't' .. t .. found, \n"
-                       "---- %2 loaded. ---\n"
-                       "\n")
+        return QString(
+                   "-- Sending command .. %1 ..done!\n"
+                   "Sending startaddress .. done!\n"
+                   "Sending size .. done!\n"
+                   "Wait for acceptance from primary boot .. o ..OK!\n"
+                   "Sending code .. done!\n"
+                   "Expect final 't' .. t .. found, \n"
+                   "---- %2 loaded. ---\n"
+                   "\n")
             .arg(letter)
             .arg(name);
     }
@@ -88,8 +89,10 @@ TEST_F(DownloadTest, AFailedImageSkipsTheRestAndCancels) {
     board.setFault(sim::Step::Accept, "E", 'u');
     link->cmdURK_Click();
     EXPECT_EQ(commands(), "u");
-    EXPECT_TRUE(log().endsWith(" .. Error signalled back from primary boot.\n"
-                               "Sending code aborted...!\n" + kCancelLine));
+    EXPECT_TRUE(
+        log().endsWith(" .. Error signalled back from primary boot.\n"
+                       "Sending code aborted...!\n" +
+                       kCancelLine));
     EXPECT_FALSE(front.isEnabled(Control::URK));
     EXPECT_TRUE(front.isEnabled(Control::StartPrimary));
     EXPECT_FALSE(front.isEnabled(Control::StartSecondary));

@@ -4,12 +4,13 @@
 // memory line pair and a Link wired to them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <array>
 #include <functional>
-#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -19,7 +20,9 @@
 #include "memory_line.h"
 
 // Readable strings in test failures.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace vrx::test {
 
@@ -31,7 +34,7 @@ struct FakeSlot {
 };
 
 class FakeFront : public LoaderFront {
-public:
+  public:
     bool slotTicked(int s) const override { return slotData.at(s).ticked; }
     QString slotPath(int s) const override { return slotData.at(s).path; }
     QString slotAddress(int s) const override { return slotData.at(s).address; }
@@ -113,7 +116,7 @@ inline bool spinUntil(const std::function<bool()>& done, int limitMs = 5000) {
 }
 
 class LinkFixture : public ::testing::Test {
-protected:
+  protected:
     LinkFixture() {
         ensureApp();
         resetLoaderState();

@@ -9,7 +9,7 @@ namespace {
 const QString kVersion = "VRX5520 fl_burn (simulated) 1.0";
 
 class FlashTest : public SequenceFixture {
-protected:
+  protected:
     FlashTest() {
         board.setMode(sim::Mode::Flash);
         board.setVersionText(kVersion.toLatin1());
@@ -17,7 +17,8 @@ protected:
         image = pattern(3000, 10);
         front.slotData[0].ticked = false;
         front.slotData[1].ticked = false;
-        front.slotData[6] = {true, makeFile("fl_burn.bin", flBurn), "0x0000", sizeText(flBurn.size())};
+        front.slotData[6] = {true, makeFile("fl_burn.bin", flBurn), "0x0000",
+                             sizeText(flBurn.size())};
         front.slotData[5] = {true, makeFile("flash.img", image), "0x00040000",
                              sizeText(image.size())};
     }
@@ -28,8 +29,11 @@ protected:
                "Expect 'F' .. F .. found!\n"
                "Sending 'S' .. done!\n"
                "Sending VERSION REQUEST .. done!\n"
-               "Reading VERSION INFORMATION frame .. " + QChar(2) + ">" + kVersion + "< done!\n"
-               "Sending NAND FLASH HEADER frame .. " + (erase ? "(ERASING FLASH) .. " : "") +
+               "Reading VERSION INFORMATION frame .. " +
+               QChar(2) + ">" + kVersion +
+               "< done!\n"
+               "Sending NAND FLASH HEADER frame .. " +
+               (erase ? "(ERASING FLASH) .. " : "") +
                "get ACK .. done!\n"
                "Sending NAND FLASH DATA frame .. get ACK .. done!\n"
                "Sending END-OF-DATA frame .. get ACK .. done!\n"
@@ -71,7 +75,16 @@ TEST_F(FlashTest, HeaderAndDataFramesCarryAddressSizeAndLength) {
     front.slotData[5] = {true, makeFile("big.img", image), "0x00040000", "0x20000"};
     link->cmdPrgFlash_Click();
     const QByteArray header = QByteArray::fromHex(
-        "021800000" "0ae" "00000400" "00000200" "03000000" "01" "00" "00" "0000" "03");
+        "021800000"
+        "0ae"
+        "00000400"
+        "00000200"
+        "03000000"
+        "01"
+        "00"
+        "00"
+        "0000"
+        "03");
     EXPECT_TRUE(board.received().contains(header));
     EXPECT_EQ(board.nand().data, image);
 
@@ -87,8 +100,8 @@ TEST_F(FlashTest, HeaderAndDataFramesCarryAddressSizeAndLength) {
 TEST_F(FlashTest, ANineByteVersionFrameGivesAnEmptyVersionText) {
     board.setVersionText("");
     link->cmdPrgFlash_Click();
-    EXPECT_TRUE(log().contains(QString("Reading VERSION INFORMATION frame .. ") + QChar(2) +
-                               ">< done!\n"));
+    EXPECT_TRUE(
+        log().contains(QString("Reading VERSION INFORMATION frame .. ") + QChar(2) + ">< done!\n"));
     EXPECT_TRUE(board.nand().complete);
 }
 
@@ -123,8 +136,7 @@ TEST_F(FlashTest, EveryFailureEndsOnTheCancelPath) {
              f.beforeBootIdWait = [] { loaderState().bCancel = true; };
          },
          "Waiting for BootID .. " + nul + "cancelled!\n" + kCancelLine, ""},
-        {"no R",
-         [](sim::Board& b, FakeFront&, Link&) { b.setFault(sim::Step::BootReady, ""); },
+        {"no R", [](sim::Board& b, FakeFront&, Link&) { b.setFault(sim::Step::BootReady, ""); },
          "Expect 'R' .. " + nul + invalid + kCancelLine, ""},
         {"silent after the code: the user cancels",
          [](sim::Board& b, FakeFront&, Link& l) {
@@ -136,7 +148,8 @@ TEST_F(FlashTest, EveryFailureEndsOnTheCancelPath) {
          "Expect 'F' .. f" + invalid + kCancelLine, ""},
         {"information frame without STX",
          [](sim::Board& b, FakeFront&, Link&) { b.setInfoFrameFault(sim::InfoFrameFault::NoStx); },
-         "Reading VERSION INFORMATION frame .. " + QString(QChar(0x15)) + invalid + kCancelLine, ""},
+         "Reading VERSION INFORMATION frame .. " + QString(QChar(0x15)) + invalid + kCancelLine,
+         ""},
         {"information frame too long",
          [](sim::Board& b, FakeFront&, Link&) {
              b.setInfoFrameFault(sim::InfoFrameFault::LengthTooLarge);

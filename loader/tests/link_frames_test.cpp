@@ -63,9 +63,13 @@ TEST_F(FramesTest, ReadInfoFrameReturnsThePayloadWhateverCodeAndTrailer) {
     };
     const Case cases[] = {
         {"nine bytes: empty payload", QByteArray::fromHex("0209000000a6171703"), ""},
-        {"L = 20", QByteArray::fromHex("021400000077") + "VRX 1.2.3-x" + QByteArray::fromHex("ffee03"),
+        {"L = 20",
+         QByteArray::fromHex("021400000077") + "VRX 1.2.3-x" + QByteArray::fromHex("ffee03"),
          "VRX 1.2.3-x"},
-        {"binary payload", QByteArray::fromHex("020c00000001" "00ff80" "000003"),
+        {"binary payload",
+         QByteArray::fromHex("020c00000001"
+                             "00ff80"
+                             "000003"),
          QString(QChar(0)) + QChar(0xFF) + QChar(0x80)},
     };
     link->OpenPort();
@@ -95,7 +99,7 @@ TEST_F(FramesTest, ReadInfoFrameRefusesLengthsOutside9To32767) {
         {QByteArray::fromHex("0200000000"), false},
         {QByteArray::fromHex("0200800000"), false},  // 32768
         {QByteArray::fromHex("02ffffffff"), false},
-        {QByteArray::fromHex("02ff7f0000"), true},   // 32767: read in full
+        {QByteArray::fromHex("02ff7f0000"), true},  // 32767: read in full
     };
     link->OpenPort();
     for (const auto& [head, accepted] : cases) {

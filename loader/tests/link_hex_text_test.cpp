@@ -24,11 +24,11 @@ TEST(HexByteTest, TakesTheBytesOfTheValueMostSignificantFirst) {
         {"0x3", {0x00, 0x00, 0x00, 0x03}},
         {"0hff", {0x00, 0x00, 0x00, 0xFF}},
         {"&HdeadBEEF", {0xDE, 0xAD, 0xBE, 0xEF}},
-        {"24", {0x00, 0x00, 0x00, 0x18}},     // no prefix: decimal
+        {"24", {0x00, 0x00, 0x00, 0x18}},  // no prefix: decimal
         {"109", {0x00, 0x00, 0x00, 0x6D}},
         {"  4096 ", {0x00, 0x00, 0x10, 0x00}},
         {"-1", {0xFF, 0xFF, 0xFF, 0xFF}},
-        {"2.5", {0x00, 0x00, 0x00, 0x02}},    // half to even
+        {"2.5", {0x00, 0x00, 0x00, 0x02}},  // half to even
         {"3.5", {0x00, 0x00, 0x00, 0x04}},
         {"0x0", {0x00, 0x00, 0x00, 0x00}},
     };
@@ -74,12 +74,8 @@ TEST(HexTextToLongTest, ReadsAsFarAsTheNumberGoes) {
 
 TEST(HexTextToLongTest, HighAndNegativeValuesBecome32768PlusTheirLow15Bits) {
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"0x80000000", 32768},
-        {"0x80000004", 32768 + 4},
-        {"0xFFFFFFFF", 32768 + 0x7FFF},
-        {"0x8000ABCD", 32768 + 0x2BCD},
-        {"-1", 32768 + 0x7FFF},
-        {"-32768", 32768},
+        {"0x80000000", 32768},          {"0x80000004", 32768 + 4}, {"0xFFFFFFFF", 32768 + 0x7FFF},
+        {"0x8000ABCD", 32768 + 0x2BCD}, {"-1", 32768 + 0x7FFF},    {"-32768", 32768},
         {"-5", 32768 + 0x7FFB},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(HexTextToLong(text), value) << text;

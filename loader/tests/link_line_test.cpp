@@ -11,7 +11,7 @@ namespace {
 // A line whose flow-control change fails while it is open, as a driver that
 // refuses the setting would.
 class FlowFailingLine : public MemoryLine {
-public:
+  public:
     void setFlowControl(FlowControl flow) override {
         if (isOpen() && failFlow) throw SerialError("flow control refused");
         MemoryLine::setFlowControl(flow);
@@ -94,7 +94,7 @@ TEST_F(LineTest, SetTerminalModeToTheAppliedModeOnlyMovesTheFocus) {
 }
 
 class TerminalModeErrorTest : public ::testing::Test {
-protected:
+  protected:
     TerminalModeErrorTest() {
         ensureApp();
         resetLoaderState();
@@ -129,8 +129,9 @@ TEST_F(TerminalModeErrorTest, ErrorShowsTheMessageClosesThePortAndFallsBackToPro
     const auto& box = front.boxes.boxes[0];
     EXPECT_EQ(box.icon, MessageIcon::Exclamation);
     EXPECT_EQ(box.title, "Error");
-    EXPECT_EQ(box.text,
-              "Error communicating with COM2\r\nor other I/O problem\r\nError: flow control refused");
+    EXPECT_EQ(
+        box.text,
+        "Error communicating with COM2\r\nor other I/O problem\r\nError: flow control refused");
     EXPECT_EQ(loaderState().sMsg, box.text);
     EXPECT_EQ(lines(front.log),
               "\n--- Enabling terminal mode ---\n"
@@ -232,11 +233,8 @@ TEST_F(LineTest, ExpectCharLogsWhatArrivedAndComparesExactly) {
 
 TEST_F(LineTest, LogStatusTurnsTheLineMarkIntoCrLf) {
     const std::pair<const char*, const char*> cases[] = {
-        {"a/n/nb", "a\r\n\r\nb"},
-        {"abc", "abc"},
-        {"/n--- x ---/n", "\r\n--- x ---\r\n"},
-        {"a/b\\n", "a/b\\n"},
-        {"", ""},
+        {"a/n/nb", "a\r\n\r\nb"}, {"abc", "abc"}, {"/n--- x ---/n", "\r\n--- x ---\r\n"},
+        {"a/b\\n", "a/b\\n"},     {"", ""},
     };
     for (const auto& [in, out] : cases) {
         front.log.clear();

@@ -88,7 +88,10 @@ TEST_F(PrimaryLoadTest, AFailedAddressCheckChangesNothing) {
 
 TEST_F(PrimaryLoadTest, NoiseBeforeTheBootIdIsLoggedAndIgnored) {
     front.slotData[1].ticked = false;
-    board.setBootNoise(QByteArray("\xfe" "ab", 3));
+    board.setBootNoise(
+        QByteArray("\xfe"
+                   "ab",
+                   3));
     link->cmdStartPrimary_Click();
     EXPECT_TRUE(log().startsWith(QString("Waiting for BootID .. ") + QChar(0xFE) +
                                  "ab5 .. found!\nSending 'A' .. done!\n"));
@@ -131,9 +134,8 @@ TEST_F(PrimaryLoadTest, EveryFailureEndsOnTheCancelPath) {
          "Expect 2-nd BootId .. 6" + invalid + kCancelLine, false},
         {"no R", [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::BootReady, ""); }, false,
          "Expect 'R' .. " + nul + invalid + kCancelLine, true},
-        {"lower-case r",
-         [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::BootReady, "r"); }, false,
-         "Expect 'R' .. r" + invalid + kCancelLine, false},
+        {"lower-case r", [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::BootReady, "r"); },
+         false, "Expect 'R' .. r" + invalid + kCancelLine, false},
         {"no X", [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::PrimaryReady, ""); }, true,
          "Wait for 'X' .. " + nul + invalid + kCancelLine, true},
         {"wrong X", [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::PrimaryReady, "x"); },
@@ -141,17 +143,21 @@ TEST_F(PrimaryLoadTest, EveryFailureEndsOnTheCancelPath) {
         {"E instead of o", [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::Accept, "E"); },
          true,
          "Wait for acceptance from primary boot .. E .. Error signalled back from primary boot.\n"
-         "Sending code aborted...!\n" + kCancelLine,
+         "Sending code aborted...!\n" +
+             kCancelLine,
          false},
         {"other char instead of o",
          [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::Accept, "O"); }, true,
          "Wait for acceptance from primary boot .. O .. invalid char! Cancelled.\n"
-         "Sending code aborted...!\n" + kCancelLine,
+         "Sending code aborted...!\n" +
+             kCancelLine,
          false},
         {"silence instead of o",
          [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::Accept, ""); }, true,
-         "Wait for acceptance from primary boot .. " + nul + " .. invalid char! Cancelled.\n"
-         "Sending code aborted...!\n" + kCancelLine,
+         "Wait for acceptance from primary boot .. " + nul +
+             " .. invalid char! Cancelled.\n"
+             "Sending code aborted...!\n" +
+             kCancelLine,
          true},
         {"upper-case T", [](sim::Board& b, FakeFront&) { b.setFault(sim::Step::Done, "T"); }, true,
          "Sending code .. done!\nExpect final 't' .. Tinvalid char! Cancelled.\n\n" + kCancelLine,
@@ -271,9 +277,7 @@ TEST_F(PrimaryLoadErrorTest, RunTimeErrorsShowTheMessageAndCancel) {
         {"address text no number",
          [](FakeFront& f, SequenceFixture&) { f.slotData[0].address = "0xZZ"; },
          "Sending startaddress .. " + kCancelLine, "'0xZZ' is not a number"},
-        {"port missing",
-         [](FakeFront& f, SequenceFixture&) { f.port = 4; },
-         kCancelLine, ""},
+        {"port missing", [](FakeFront& f, SequenceFixture&) { f.port = 4; }, kCancelLine, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -295,8 +299,9 @@ TEST_F(PrimaryLoadErrorTest, RunTimeErrorsShowTheMessageAndCancel) {
         const auto& box = front.boxes.boxes[0];
         EXPECT_EQ(box.title, "Error");
         EXPECT_EQ(box.icon, MessageIcon::Exclamation);
-        const QString head = QString("Error communicating with COM%1\r\nor other download problem\r\nError: ")
-                                 .arg(front.port);
+        const QString head =
+            QString("Error communicating with COM%1\r\nor other download problem\r\nError: ")
+                .arg(front.port);
         EXPECT_TRUE(box.text.startsWith(head)) << box.text.toStdString();
         if (!c.errorLine.isEmpty()) {
             EXPECT_EQ(box.text.mid(head.size()), c.errorLine);

@@ -2,20 +2,21 @@
 // slavePath() as its serial device, the test reads and writes the master.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdexcept>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <QByteArray>
+#include <QString>
+#include <cerrno>
+#include <stdexcept>
+
 namespace vrx::test {
 
 class PtyMaster {
-public:
+  public:
     PtyMaster() {
         fd_ = posix_openpt(O_RDWR | O_NOCTTY);
         if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0) {
@@ -69,7 +70,7 @@ public:
         fd_ = -1;
     }
 
-private:
+  private:
     int fd_ = -1;
     QString slave_;
 };

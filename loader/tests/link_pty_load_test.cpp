@@ -12,7 +12,7 @@ namespace vrx::test {
 namespace {
 
 class PtyLoadTest : public ::testing::Test {
-protected:
+  protected:
     struct PtyFront : FakeFront {
         QString path;
         QString deviceForPort(int) const override { return path; }

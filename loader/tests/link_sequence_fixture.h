@@ -24,7 +24,9 @@ inline QByteArray pattern(int size, int seed) {
     return bytes;
 }
 
-inline QString sizeText(qint64 size) { return "0x" + QString::number(size, 16).toUpper(); }
+inline QString sizeText(qint64 size) {
+    return "0x" + QString::number(size, 16).toUpper();
+}
 
 // The status log of a successful primary load of slot 0.
 inline const QString kPrimaryLog =
@@ -54,7 +56,7 @@ inline const QString kCancelLine = "\n--- Cancel download, closing port ---\n";
 inline const QString kTerminalLine = "\n--- Enabling terminal mode ---\n";
 
 class SequenceFixture : public LinkFixture {
-protected:
+  protected:
     SequenceFixture() : board(boardEnd(), sim::Mode::Boot) {
         front.beforeBootIdWait = [this] { board.powerCycle(); };
         // Time-outs run out after 100 ms instead of 5 s; the messages still say 5.

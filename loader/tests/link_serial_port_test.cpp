@@ -12,7 +12,7 @@ namespace vrx::test {
 namespace {
 
 class SerialPortLineTest : public ::testing::Test {
-protected:
+  protected:
     SerialPortLineTest() { ensureApp(); }
     PtyMaster pty;
     QSerialPortLine line;

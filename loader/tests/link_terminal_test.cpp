@@ -18,14 +18,14 @@ TEST_F(TerminalTest, ShowReceivedAppliesTheBackspaceLineFeedAndReturnRules) {
     const Case cases[] = {
         {"", "ab\r\nc", "ab\r\nc"},
         {"", "abc" + bs + "d", "abd"},
-        {"xy", bs + "z", "xz"},                 // a leading backspace eats the log's last char
-        {"xy", bs + bs + "z", "xz"},            // further leading ones select the same char
-        {"", bs + "z", "z"},                    // empty log: nothing to select
-        {"log", "\n\n\n", "log"},               // only line feeds: nothing added
+        {"xy", bs + "z", "xz"},       // a leading backspace eats the log's last char
+        {"xy", bs + bs + "z", "xz"},  // further leading ones select the same char
+        {"", bs + "z", "z"},          // empty log: nothing to select
+        {"log", "\n\n\n", "log"},     // only line feeds: nothing added
         {"", "a\rb\r", "a\r\nb\r\n"},
         {"", "\r\r", "\r\n\r\n"},
         {"", "ab" + bs + bs + "c", "c"},
-        {"q", "a" + bs + bs + "c", "c"},        // second backspace becomes leading
+        {"q", "a" + bs + bs + "c", "c"},  // second backspace becomes leading
         {"", "\r\n", "\r\n"},
     };
     for (const auto& c : cases) {
