@@ -332,6 +332,17 @@ TEST_F(PrimaryLoadErrorTest, APortThatVanishesMidTransferEndsOnTheErrorPath) {
     expectPrimaryFailedState();
 }
 
+TEST_F(PrimaryLoadErrorTest, APortLostDuringTheBootIdWaitEndsOnTheErrorPath) {
+    front.beforeBootIdWait = [this] { boardEnd().simulateLoss(); };
+    link->cmdStartPrimary_Click();
+    ASSERT_EQ(front.boxes.boxes.size(), 1u);
+    EXPECT_EQ(front.boxes.boxes[0].text,
+              "Error communicating with COM1\r\nor other download problem\r\n"
+              "Error: the serial port is closed");
+    EXPECT_EQ(log(), "Waiting for BootID .. " + kCancelLine);
+    expectPrimaryFailedState();
+}
+
 TEST_F(PrimaryLoadErrorTest, ErrorsPropagateInDebugMode) {
     loaderState().bDebug = true;
     front.port = 4;

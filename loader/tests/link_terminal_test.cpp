@@ -150,5 +150,16 @@ TEST_F(TerminalTest, StartSecondaryInTerminalModeSendsDAndReturnsToTerminalMode)
               "\n--- Enabling terminal mode ---\n");
 }
 
+TEST_F(TerminalTest, StartSecondaryOnAClosedPortReportsAndStartsNoTerminal) {
+    link->cmdStartSecondary_Click();
+    ASSERT_EQ(front.boxes.boxes.size(), 1u);
+    EXPECT_EQ(front.boxes.boxes[0].text,
+              "Error communicating with COM1\r\nor other I/O problem\r\n"
+              "Error: write on a closed port");
+    EXPECT_FALSE(loaderState().bTerminalMode);
+    EXPECT_FALSE(loaderEnd().isOpen());
+    EXPECT_EQ(lines(front.log), "\n-- Starting Secondary Executable --\n");
+}
+
 }  // namespace
 }  // namespace vrx::test
