@@ -115,8 +115,13 @@ int CommandRunner::terminal() {
     const int status = sequenceStatus();
     if (status != kExitOk) return status;
     if (!loaderState().bTerminalMode) return kExitFailed;
+    // --quiet silences the log, but what the board says is the session itself.
+    const bool quiet = out_.quiet();
+    out_.setQuiet(false);
     TerminalSession session(link_, front_);
-    if (session.run() == TerminalEnd::PortClosed) return kExitFailed;
+    const TerminalEnd end = session.run();
+    out_.setQuiet(quiet);
+    if (end == TerminalEnd::PortClosed) return kExitFailed;
     return interrupted_ ? kExitFailed : kExitOk;
 }
 

@@ -138,6 +138,24 @@ TEST_F(VrxloadTest, PrimaryAndSecondaryLogEqualsTheWindowLog) {
     EXPECT_EQ(run.err, kWaitText) << "the instruction text, once, and nothing else";
 }
 
+TEST_F(VrxloadTest, QuietKeepsOnlyTheBoxes) {
+    startSim();
+    const ProcessRun ok = vrxload(base() << "--quiet"
+                                         << "primary");
+    EXPECT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+    EXPECT_EQ(ok.out, "");
+    EXPECT_EQ(ok.err, "");
+    const ProcessRun refused = vrxload(base() << "--quiet"
+                                              << "--slot"
+                                              << "3=" + dir.filePath("uboot.ubt") + ",0x80000004"
+                                              << "--slot"
+                                              << "2=" + dir.filePath("uboot.ubt") + ",0x80000004"
+                                              << "validate");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.startsWith("Address overlap or too large: "))
+        << refused.err.toStdString();
+}
+
 TEST_F(VrxloadTest, UrkAndStartUseThePortPrimaryLeftOpen) {
     startSim();
     const ProcessRun run = vrxload(base() << "primary"
