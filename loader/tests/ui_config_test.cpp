@@ -1,9 +1,10 @@
 // The window's widget-free helpers: path rules, the INI reader, the file
 // dialog's filter list and the display check.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <map>
 
 #include "display_check.h"
@@ -108,8 +109,9 @@ TEST(QtNameFilters, PipeListBecomesQtFilters) {
 }
 
 TEST(DisplayCheck, AnyDisplayOrChosenPlatformIsEnough) {
-    const std::map<std::string, QString> settings[] = {
-        {{"DISPLAY", ":0"}}, {{"WAYLAND_DISPLAY", "wayland-0"}}, {{"QT_QPA_PLATFORM", "offscreen"}}};
+    const std::map<std::string, QString> settings[] = {{{"DISPLAY", ":0"}},
+                                                       {{"WAYLAND_DISPLAY", "wayland-0"}},
+                                                       {{"QT_QPA_PLATFORM", "offscreen"}}};
     for (const auto& env : settings) {
         const auto reader = [&env](const char* name) {
             const auto it = env.find(name);

@@ -15,7 +15,7 @@ namespace vrx::test {
 namespace {
 
 class EndToEndTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         application();
         resetLoaderState();
@@ -73,7 +73,8 @@ TEST_F(EndToEndTest, TerminalModeEchoesWhatIsTyped) {
     EXPECT_TRUE(spinUntil([&] { return w.logText().endsWith("hello\r\n"); }, 5000))
         << w.logText().toStdString() << "\nboard sent: " << board->sent().toHex(' ').toStdString()
         << "\nevents: " << board->events().join(" | ").toStdString()
-        << "\nwaiting: " << line.bytesWaiting() << " timer " << w.link().timCommReceive().isActive();
+        << "\nwaiting: " << line.bytesWaiting() << " timer "
+        << w.link().timCommReceive().isActive();
     EXPECT_TRUE(board->received().contains("hello\r"));
 }
 
@@ -90,14 +91,15 @@ TEST_F(EndToEndTest, PrimaryAndSecondaryLoadFromTheIniFile) {
     w.findChild<QPushButton*>("cmdStartPrimary")->click();
 
     EXPECT_FALSE(loaderState().bBusy);
-    EXPECT_TRUE(w.logText().startsWith("Waiting for BootID .. 5 .. found!\r\n"
-                                       "Sending 'A' .. done!\r\n"
-                                       "Expect 2-nd BootId .. 5 .. found!\r\n"
-                                       "Sending 'U','3'.. done!\r\n"
-                                       "Expect 'R' .. R .. found!\r\n"
-                                       "Sending startaddress .. done!\r\n"
-                                       "Sending size .. done!\r\n"
-                                       "Sending code .. done!\r\n"))
+    EXPECT_TRUE(
+        w.logText().startsWith("Waiting for BootID .. 5 .. found!\r\n"
+                               "Sending 'A' .. done!\r\n"
+                               "Expect 2-nd BootId .. 5 .. found!\r\n"
+                               "Sending 'U','3'.. done!\r\n"
+                               "Expect 'R' .. R .. found!\r\n"
+                               "Sending startaddress .. done!\r\n"
+                               "Sending size .. done!\r\n"
+                               "Sending code .. done!\r\n"))
         << w.logText().toStdString();
     ASSERT_TRUE(board->iram());
     EXPECT_EQ(board->iram()->data, primary);

@@ -28,7 +28,7 @@ std::ostream& operator<<(std::ostream& out, const SlotState& s) {
 }
 
 class IniTest : public WindowTest {
-protected:
+  protected:
     void writeIni(const QByteArray& text) { writeFile(folder.path(), "VRX5520_Loader.INI", text); }
 
     SlotState slot(int i) {
@@ -42,15 +42,23 @@ protected:
     }
     SlotState loaded(int, const QString& relative, const char* address, const char* size) {
         const QString path = folder.path() + "/" + relative;
-        return {QFileInfo(path).fileName(), path, "Path: " + QFileInfo(path).path() + "/",
-                address, size, true};
+        return {QFileInfo(path).fileName(),
+                path,
+                "Path: " + QFileInfo(path).path() + "/",
+                address,
+                size,
+                true};
     }
     SlotState missing(const char* name, const char* address) {
-        return {QString("CAN'T FIND: ") + name, "", "File Not Found, check .INI file", address,
-                "", false};
+        return {QString("CAN'T FIND: ") + name,
+                "",
+                "File Not Found, check .INI file",
+                address,
+                "",
+                false};
     }
     SlotState initial(int i) {
-        const char* addresses[] = {"0x0", "0x80000000", "0x80000000", "0x80000000",
+        const char* addresses[] = {"0x0",        "0x80000000", "0x80000000", "0x80000000",
                                    "0x80000000", "0x00000000", "0x0"};
         return {"", "", "", addresses[i], "", false};
     }
@@ -79,15 +87,18 @@ TEST_F(IniTest, ValuesFillTheSlots) {
     writeFile(folder.path(), "flash.bin", QByteArray(2, 'f'));
     writeFile(folder.path(), "empty.bin", "");
     const QString absolute = writeFile(folder.path(), "abs/uboot.ubt", "u");
-    writeIni("[BINFILES]\r\n"
-             "PRIMARY=boot\\primary.bin,4096\r\n"
-             "SECONDARY=second.bin , 0x80000004 , extra\r\n"
-             "FLASH=flash.bin\r\n"
-             "FL_BURN=empty.bin,0x10\r\n"
-             "[imgfiles]\r\n"
-             "uboot=" + absolute.toUtf8() + ",0x12G4\r\n"
-             "ROOTFS=,0x80000010\r\n"
-             "KERNEL=images\\kernel.bin,&h80100000\r\n");
+    writeIni(
+        "[BINFILES]\r\n"
+        "PRIMARY=boot\\primary.bin,4096\r\n"
+        "SECONDARY=second.bin , 0x80000004 , extra\r\n"
+        "FLASH=flash.bin\r\n"
+        "FL_BURN=empty.bin,0x10\r\n"
+        "[imgfiles]\r\n"
+        "uboot=" +
+        absolute.toUtf8() +
+        ",0x12G4\r\n"
+        "ROOTFS=,0x80000010\r\n"
+        "KERNEL=images\\kernel.bin,&h80100000\r\n");
     makeWindow();
     EXPECT_TRUE(startupBoxes.empty());
     EXPECT_EQ(slot(0), loaded(0, "boot/primary.bin", "0x1000", "0x123"));
@@ -102,8 +113,9 @@ TEST_F(IniTest, ValuesFillTheSlots) {
 
 TEST_F(IniTest, PathOnlyMeansAddressZeroInEachSlotsWidth) {
     writeFile(folder.path(), "a.bin", "a");
-    writeIni("[BINFILES]\nPRIMARY=a.bin\nSECONDARY=a.bin\nFLASH=a.bin\nFL_BURN=a.bin\n"
-             "[IMGFILES]\nUBOOT=a.bin\nROOTFS=a.bin\nKERNEL=a.bin\n");
+    writeIni(
+        "[BINFILES]\nPRIMARY=a.bin\nSECONDARY=a.bin\nFLASH=a.bin\nFL_BURN=a.bin\n"
+        "[IMGFILES]\nUBOOT=a.bin\nROOTFS=a.bin\nKERNEL=a.bin\n");
     makeWindow();
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(slot(i).address, (i == 0 || i == 6) ? "0x0000" : "0x00000000") << i;

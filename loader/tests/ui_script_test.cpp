@@ -14,7 +14,7 @@ namespace vrx::test {
 namespace {
 
 class ScriptTest : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         board = std::make_unique<sim::Board>(*pair.boardEnd, sim::Mode::Terminal);
@@ -76,8 +76,7 @@ TEST_F(ScriptTest, ScriptsSendTheirLinesAndWaitForTheTarget) {
         {"an empty wait ends at once", "<\r\n>x", "x", "2 script lines executed."},
         {"/n is a CR, nothing is appended", ">reset/n/n\r\n", "reset\r\r",
          "1 script lines executed."},
-        {"a blank before > makes a comment", " >no\r\n>yes\r", "yes",
-         "2 script lines executed."},
+        {"a blank before > makes a comment", " >no\r\n>yes\r", "yes", "2 script lines executed."},
         {"lone CR ends a line", ">a\r>b\r", "ab", "2 script lines executed."},
         {"lone LF does not", ">a\n>b\n", "a\n>b\n", "1 script lines executed."},
         {"empty file", "", "", "0 script lines executed."},

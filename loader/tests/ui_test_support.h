@@ -4,6 +4,8 @@
 // helpers to find controls by their program names.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -12,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <functional>
-#include <gtest/gtest.h>
 #include <memory>
 
 #include "dialogs.h"
@@ -26,10 +27,9 @@ inline QApplication& application() {
     static int argc = 1;
     static char arg0[] = "ui_test";
     static char* argv[] = {arg0, nullptr};
-    static QApplication* app =
-        qobject_cast<QApplication*>(QCoreApplication::instance())
-            ? qobject_cast<QApplication*>(QCoreApplication::instance())
-            : new QApplication(argc, argv);
+    static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance())
+                                   ? qobject_cast<QApplication*>(QCoreApplication::instance())
+                                   : new QApplication(argc, argv);
     return *app;
 }
 
@@ -55,7 +55,7 @@ inline QString writeFile(const QString& dir, const QString& name, const QByteArr
 }
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         application();
         resetLoaderState();

@@ -61,8 +61,7 @@ TEST_F(WaitDialogTest, ShowsItsTextsAndKeepsTheDebugSendOutOfSight) {
 
 TEST_F(WaitDialogTest, EveryWayOfClosingCancelsTheWait) {
     const std::pair<const char*, std::function<void(QDialog*)>> closers[] = {
-        {"cancel button",
-         [](QDialog* d) { d->findChild<QPushButton*>("CancelButton")->click(); }},
+        {"cancel button", [](QDialog* d) { d->findChild<QPushButton*>("CancelButton")->click(); }},
         {"close box", [](QDialog* d) { d->close(); }},
         {"Escape key", [](QDialog* d) { QTest::keyClick(d, Qt::Key_Escape); }},
     };

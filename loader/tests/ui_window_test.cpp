@@ -25,7 +25,9 @@
 namespace vrx::test {
 namespace {
 
-QString name(const char* array, int index) { return QString("%1(%2)").arg(array).arg(index); }
+QString name(const char* array, int index) {
+    return QString("%1(%2)").arg(array).arg(index);
+}
 
 struct SlotExpectation {
     int slot;
@@ -68,11 +70,10 @@ TEST_F(WindowTest, StartsWithTheSlotTableValues) {
 TEST_F(WindowTest, StartsWithCaptionsPortsAndDisabledButtons) {
     LoaderWindow& w = makeWindow();
     EXPECT_EQ(w.windowTitle(), "VRX5520 Loader");
-    EXPECT_EQ(control<QLabel>("lblHeader")->text(),
-              QString("VRX5640 loader, V%1.%2 (rev %3)")
-                  .arg(kVersionMajor)
-                  .arg(kVersionMinor)
-                  .arg(kVersionRevision));
+    EXPECT_EQ(control<QLabel>("lblHeader")->text(), QString("VRX5640 loader, V%1.%2 (rev %3)")
+                                                        .arg(kVersionMajor)
+                                                        .arg(kVersionMinor)
+                                                        .arg(kVersionRevision));
 
     auto* ports = control<QComboBox>("cmbComPort");
     ASSERT_EQ(ports->count(), 8);
@@ -106,10 +107,8 @@ TEST_F(WindowTest, StartsWithCaptionsPortsAndDisabledButtons) {
         EXPECT_EQ(text, caption) << control_;
     }
     const std::pair<const char*, const char*> frames[] = {
-        {"fraComPort", "Comport control"},
-        {"fraExecutables", "Executables"},
-        {"fraImages", "Uboot/RootFS/Kernel Images"},
-        {"fraFlashLdr", "Program Flash"},
+        {"fraComPort", "Comport control"},           {"fraExecutables", "Executables"},
+        {"fraImages", "Uboot/RootFS/Kernel Images"}, {"fraFlashLdr", "Program Flash"},
         {"fraControl", "Status / Terminal output"},
     };
     for (const auto& [frame, caption] : frames)
@@ -524,8 +523,9 @@ TEST_F(WindowTest, AboutBoxShowsTitleVersionAndStartsTheSystemInfoTool) {
     AboutBox box(dialogs);
     EXPECT_EQ(box.windowTitle(), "About VRX5520_Loader");
     EXPECT_EQ(box.findChild<QLabel*>("lblTitle")->text(), "VRX5520_Loader");
-    EXPECT_EQ(box.findChild<QLabel*>("lblVersion")->text(),
-              QString("Version %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+    EXPECT_EQ(
+        box.findChild<QLabel*>("lblVersion")->text(),
+        QString("Version %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 
     QStringList started;
     box.setStarter([&](const QString& program) {

@@ -22,7 +22,7 @@ QString FindSystemInfoTool(const QStringList& tools = kSystemInfoTools,
 
 class AboutBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `startTool` starts the found program and says whether it started.
     using Starter = std::function<bool(const QString& program)>;
 
@@ -33,7 +33,7 @@ public:
 
     void cmdSysInfo_Click();
 
-private:
+  private:
     Dialogs& dialogs_;
     std::function<QString()> findTool_;
     Starter startTool_;

@@ -58,7 +58,9 @@ QString overlapMessage(const QString& first, const QString& second) {
 
 }  // namespace
 
-int AddressDigits(int slot) { return (slot == 0 || slot == 6) ? 4 : 8; }
+int AddressDigits(int slot) {
+    return (slot == 0 || slot == 6) ? 4 : 8;
+}
 
 QString NormalizeAddressText(const QString& text, int slot) {
     const auto value = strictAddressValue(text);

@@ -4,7 +4,9 @@
 
 namespace vrx {
 
-QString ReadEnvironment(const char* name) { return qEnvironmentVariable(name); }
+QString ReadEnvironment(const char* name) {
+    return qEnvironmentVariable(name);
+}
 
 std::optional<QString> MissingDisplayMessage(const QString& programPath,
                                              const EnvironmentReader& env) {

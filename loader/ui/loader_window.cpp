@@ -126,7 +126,8 @@ void LoaderWindow::buildPortFrame() {
 QGroupBox* LoaderWindow::buildSlotFrame(const char* name, const char* caption, int top,
                                         int firstSlot, int lastSlot) {
     const int rows = lastSlot - firstSlot + 1;
-    auto* frame = make<QGroupBox>(centralWidget(), name, 8, top, 624, 20 + rows * kSlotRowHeight + 30);
+    auto* frame =
+        make<QGroupBox>(centralWidget(), name, 8, top, 624, 20 + rows * kSlotRowHeight + 30);
     frame->setTitle(caption);
     for (int slot = firstSlot; slot <= lastSlot; ++slot)
         buildSlotRow(frame, slot, 20 + (slot - firstSlot) * kSlotRowHeight);
@@ -171,7 +172,8 @@ void LoaderWindow::buildHiddenControls() {
     cmdOutput_ = button(client, "cmdOutput", "Debug Send String:", kHiddenLeft, 30, 150);
     txtOut_ = make<QLineEdit>(client, "txtOut", kHiddenLeft + 8, 60, 142, 24);
     txtOut_->setText("4R");
-    cmdValidateAdrs_ = button(client, "cmdValidateAdrs", "Validate Addresses", kHiddenLeft, 100, 150);
+    cmdValidateAdrs_ =
+        button(client, "cmdValidateAdrs", "Validate Addresses", kHiddenLeft, 100, 150);
     lvwAdrs_ = make<QTreeWidget>(client, "lvwAdrs", kHiddenLeft, 130, 280, 200);
     lvwAdrs_->setColumnCount(3);
     lvwAdrs_->setHeaderLabels({"index", "start", "size"});

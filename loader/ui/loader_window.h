@@ -48,7 +48,7 @@ struct WindowSetup {
 
 class LoaderWindow : public QMainWindow, public LoaderFront {
     Q_OBJECT
-public:
+  public:
     // Builds the window and runs Form_Load (so the INI file is read, and its
     // message shown, before the window is first shown).
     LoaderWindow(SerialLine& line, Dialogs& dialogs, WindowSetup setup = {},
@@ -105,12 +105,12 @@ public:
     };
     const LayoutGaps& layoutGaps() const { return gaps_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildPortFrame();
     QGroupBox* buildSlotFrame(const char* name, const char* caption, int top, int firstSlot,

@@ -45,19 +45,29 @@ QString shownText(const QString& logText) {
 
 }  // namespace
 
-bool LoaderWindow::slotTicked(int slot) const { return chkExeURK_.at(slot)->isChecked(); }
+bool LoaderWindow::slotTicked(int slot) const {
+    return chkExeURK_.at(slot)->isChecked();
+}
 
 QString LoaderWindow::slotPath(int slot) const {
     return txtFilNam_.at(slot)->property("Tag").toString();
 }
 
-QString LoaderWindow::slotAddress(int slot) const { return txtStartAddress_.at(slot)->text(); }
+QString LoaderWindow::slotAddress(int slot) const {
+    return txtStartAddress_.at(slot)->text();
+}
 
-QString LoaderWindow::slotSize(int slot) const { return lblCodeSize_.at(slot)->text(); }
+QString LoaderWindow::slotSize(int slot) const {
+    return lblCodeSize_.at(slot)->text();
+}
 
-bool LoaderWindow::fullErase() const { return chkErase_->isChecked(); }
+bool LoaderWindow::fullErase() const {
+    return chkErase_->isChecked();
+}
 
-int LoaderWindow::selectedPort() const { return cmbComPort_->currentData().toInt(); }
+int LoaderWindow::selectedPort() const {
+    return cmbComPort_->currentData().toInt();
+}
 
 QString LoaderWindow::deviceForPort(int port) const {
     return setup_.portDevice ? setup_.portDevice(port) : QString();
@@ -79,26 +89,48 @@ void LoaderWindow::writeLog(const QString& text, int replaceLast) {
     txtStatus_->ensureCursorVisible();
 }
 
-int LoaderWindow::logLength() const { return int(logText_.size()); }
+int LoaderWindow::logLength() const {
+    return int(logText_.size());
+}
 
-void LoaderWindow::focusLog() { txtStatus_->setFocus(); }
+void LoaderWindow::focusLog() {
+    txtStatus_->setFocus();
+}
 
 void LoaderWindow::setControlEnabled(Control control, bool enabled) {
     switch (control) {
-        case Control::StartPrimary: cmdStartPrimary_->setEnabled(enabled); break;
-        case Control::StartSecondary: cmdStartSecondary_->setEnabled(enabled); break;
-        case Control::URK: cmdURK_->setEnabled(enabled); break;
-        case Control::PrgFlash: cmdPrgFlash_->setEnabled(enabled); break;
-        case Control::ComPort: cmbComPort_->setEnabled(enabled); break;
-        case Control::ExecScript: mnuExecScript_->setEnabled(enabled); break;
+        case Control::StartPrimary:
+            cmdStartPrimary_->setEnabled(enabled);
+            break;
+        case Control::StartSecondary:
+            cmdStartSecondary_->setEnabled(enabled);
+            break;
+        case Control::URK:
+            cmdURK_->setEnabled(enabled);
+            break;
+        case Control::PrgFlash:
+            cmdPrgFlash_->setEnabled(enabled);
+            break;
+        case Control::ComPort:
+            cmbComPort_->setEnabled(enabled);
+            break;
+        case Control::ExecScript:
+            mnuExecScript_->setEnabled(enabled);
+            break;
     }
 }
 
-void LoaderWindow::setTerminalCaption(const QString& caption) { cmdTerminal_->setText(caption); }
+void LoaderWindow::setTerminalCaption(const QString& caption) {
+    cmdTerminal_->setText(caption);
+}
 
-void LoaderWindow::setPortState(const QString& text) { lblState_->setText(text); }
+void LoaderWindow::setPortState(const QString& text) {
+    lblState_->setText(text);
+}
 
-void LoaderWindow::setStatusPanel(const QString& text) { statusPanel_[1]->setText(text); }
+void LoaderWindow::setStatusPanel(const QString& text) {
+    statusPanel_[1]->setText(text);
+}
 
 void LoaderWindow::setProgress(float percent) {
     if (!std::isfinite(percent)) percent = 0;

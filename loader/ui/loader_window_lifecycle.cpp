@@ -55,8 +55,8 @@ void LoaderWindow::Form_Load() {
     cmdURK_->setEnabled(false);
     lblHeader_->setText(lblHeader_->text() + HeaderVersionSuffix());
 
-    programPath_ = setup_.programPath.isEmpty() ? QCoreApplication::applicationFilePath()
-                                                : setup_.programPath;
+    programPath_ =
+        setup_.programPath.isEmpty() ? QCoreApplication::applicationFilePath() : setup_.programPath;
     const QFileInfo program(programPath_);
     programFolder_ = program.absolutePath();
     state.sIniFile = programFolder_ + QLatin1Char('/') + program.completeBaseName() + ".INI";
@@ -107,7 +107,8 @@ void LoaderWindow::Form_Resize() {
     if (fraHeight < 0 || txtHeight < 0 || fraWidth < 0 || txtWidth < 0) {
         // Smaller than this the frame or the log would vanish: back to the
         // last size that could be laid out.
-        if (gaps_.iLastHeight > 0 && gaps_.iLastWidth > 0) resize(gaps_.iLastWidth, gaps_.iLastHeight);
+        if (gaps_.iLastHeight > 0 && gaps_.iLastWidth > 0)
+            resize(gaps_.iLastWidth, gaps_.iLastHeight);
         return;
     }
     fraControl_->resize(fraWidth, fraHeight);

@@ -52,7 +52,9 @@ void LoaderWindow::txtStartAddress_Validate(int index) {
     box->setText(NormalizeAddressText(box->text(), index));
 }
 
-void LoaderWindow::cmdValidateAdrs_Click() { checkAddresses(); }
+void LoaderWindow::cmdValidateAdrs_Click() {
+    checkAddresses();
+}
 
 bool LoaderWindow::checkAddresses() {
     std::array<AddressSlot, 7> slotInputs;

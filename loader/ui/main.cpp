@@ -18,8 +18,7 @@ QString programPathFrom(const char* argv0) {
     // Before QApplication exists only argv[0] is known; /proc gives the real file.
     const QFileInfo self(QStringLiteral("/proc/self/exe"));
     const QString target = self.symLinkTarget();
-    return target.isEmpty() ? QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath()
-                            : target;
+    return target.isEmpty() ? QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath() : target;
 }
 
 }  // namespace

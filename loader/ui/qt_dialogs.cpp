@@ -26,8 +26,7 @@ void QtDialogs::message(MessageIcon icon, const QString& title, const QString& t
 }
 
 bool QtDialogs::askYesNo(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
-                    parent_);
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent_);
     return box.exec() == QMessageBox::Yes;
 }
 

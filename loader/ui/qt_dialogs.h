@@ -15,7 +15,7 @@ namespace vrx {
 QStringList QtNameFilters(const QString& pipeFilter);
 
 class QtDialogs : public Dialogs {
-public:
+  public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
 
@@ -23,7 +23,7 @@ public:
     bool askYesNo(const QString& title, const QString& text) override;
     std::optional<QString> openFile(const FileDialogRequest& request) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
     // A request with filter index 0 opens on the filter last used by any
     // file dialog of the program.

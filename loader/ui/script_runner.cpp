@@ -12,7 +12,7 @@ namespace {
 
 // Reads lines ending at CR LF or a lone CR; bytes are characters 0..255.
 class ScriptLineReader {
-public:
+  public:
     explicit ScriptLineReader(QFile& file) : file_(file) {}
 
     std::optional<QString> next() {
@@ -33,7 +33,7 @@ public:
         return QString::fromLatin1(line);
     }
 
-private:
+  private:
     QFile& file_;
 };
 

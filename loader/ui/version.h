@@ -17,8 +17,10 @@ inline constexpr int kVersionRevision = VRX_VERSION_REVISION;
 
 // ", V<major>.<minor> (rev <revision>)", as appended to the header line.
 inline QString HeaderVersionSuffix() {
-    return QStringLiteral(", V%1.%2 (rev %3)").arg(kVersionMajor).arg(kVersionMinor).arg(
-        kVersionRevision);
+    return QStringLiteral(", V%1.%2 (rev %3)")
+        .arg(kVersionMajor)
+        .arg(kVersionMinor)
+        .arg(kVersionRevision);
 }
 
 }  // namespace vrx

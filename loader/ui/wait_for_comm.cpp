@@ -81,7 +81,9 @@ void WaitForCommDialog::done(int result) {
     QDialog::done(result);
 }
 
-void WaitForCommDialog::CancelButton_Click() { loaderState().bCancel = true; }
+void WaitForCommDialog::CancelButton_Click() {
+    loaderState().bCancel = true;
+}
 
 void WaitForCommDialog::cmdOut_Click() {
     loaderState().bDebug = true;

@@ -20,7 +20,7 @@ QString WaitForCommMessage();
 
 class WaitForCommDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     using PortWriter = std::function<void(const QByteArray&)>;
 
     WaitForCommDialog(PortWriter writeToPort, std::function<void()> pulseDtr,
@@ -40,11 +40,11 @@ public:
 
     void done(int result) override;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void Form_Unload();
 
     PortWriter writeToPort_;
