@@ -26,10 +26,23 @@ constexpr std::array<StepName, 12> kSteps = {{
     {"complete-ack", Step::CompleteAck},
 }};
 
+// The step names, wrapped for the help text.
 QString stepList() {
-    QStringList names;
-    for (const StepName& s : kSteps) names << s.name;
-    return names.join(", ");
+    QString text;
+    int lineLength = 0;
+    for (const StepName& s : kSteps) {
+        const QString name = QString(s.name) + (&s == &kSteps.back() ? "" : ",");
+        if (lineLength > 0 && lineLength + name.size() > 72) {
+            text += "\n  ";
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            text += ' ';
+            ++lineLength;
+        }
+        text += name;
+        lineLength += name.size();
+    }
+    return text;
 }
 
 // "STEP" or "STEP:LETTER" (the letter only for accept and done).
@@ -49,7 +62,7 @@ std::optional<FaultOption> parseStep(const QString& text, QString* error) {
         }
         return fault;
     }
-    *error = "unknown step '" + name + "' (steps: " + stepList() + ")";
+    *error = "unknown step '" + name + "'";
     return std::nullopt;
 }
 
@@ -123,141 +136,168 @@ QByteArray unescapeOption(const QString& text) {
     return out;
 }
 
-ParseResult parseSimOptions(const QStringList& args) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Plays a VRX5520 board (boot ROM, primary loader, flash loader fl_burn, or a plain\n"
-        "terminal) on a pseudo-terminal. Prints the device path as the first line on\n"
-        "stdout; point the loader's COMn at it. The board resets, and its boot ROM sends\n"
-        "the boot ID, whenever a program opens the device.\n\n"
-        "Texts take the escapes \\r, \\n, \\e, \\\\ and \\xNN. Steps for --fault and\n"
-        "--silent-at: " +
-        stepList() +
-        ";\naccept and done take a command letter as in "
-        "accept:u. --fault answers may also be\n'nak' (code 0x15) or 'zero-trailer' "
-        "(trailer 00 00) for the acknowledgements.");
-    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
-    const QCommandLineOption mode(
+namespace {
+
+const QString kDescription =
+    "Plays a VRX5520 board (boot ROM, primary loader, flash loader fl_burn, or a plain\n"
+    "terminal) on a pseudo-terminal. Prints the device path as the first line on\n"
+    "stdout; point the loader's COMn at it. The board resets, and its boot ROM sends\n"
+    "the boot ID, whenever a program opens the device.\n\n"
+    "Texts take the escapes \\r, \\n, \\e, \\\\ and \\xNN. Steps for --fault and --silent-at:\n"
+    "  %1\n"
+    "accept and done take a command letter, as in accept:u=E. --fault answers may\n"
+    "also be 'nak' (code 0x15) or 'zero-trailer' (trailer 00 00) for the\n"
+    "acknowledgements.";
+
+// Every option of the program, declared once; the readers below take them apart.
+struct Declared {
+    QCommandLineOption help{{"h", "help"}, "Show this help and exit."};
+    QCommandLineOption mode{
         "mode",
-        "What the board runs: auto (boot ROM, then the primary loader, or "
-        "the flash loader when the IRAM image contains \"fl_burn\"), "
-        "boot, flash or terminal. Default auto.",
-        "MODE", "auto");
-    const QCommandLineOption link("link", "Also make a symlink PATH to the device.", "PATH");
-    const QCommandLineOption version("version-text", "Version text of the flash loader.", "TEXT");
-    const QCommandLineOption refuse("refuse", "Refuse (\"E\") the given commands, e.g. pu.",
-                                    "LETTERS");
-    const QCommandLineOption fault(
-        "fault", "Answer TEXT instead of the normal answer at STEP, then go silent.", "STEP=TEXT");
-    const QCommandLineOption silent("silent-at", "Answer nothing from STEP on.", "STEP");
-    const QCommandLineOption noise("noise", "Bytes sent before the boot ID.", "TEXT");
-    const QCommandLineOption info(
-        "info-frame", "Malform the version information frame: no-stx, too-long or too-short.",
-        "FAULT");
-    const QCommandLineOption prompt("prompt", "Terminal and secondary prompt.", "TEXT");
-    const QCommandLineOption banner("banner", "Terminal and secondary banner.", "TEXT");
-    const QCommandLineOption answerOpt("answer", "Answer a terminal line LINE with TEXT.",
-                                       "LINE=TEXT");
-    const QCommandLineOption split("split",
-                                   "Send each terminal answer in two parts, 450 ms apart.");
-    const QCommandLineOption splitAt("split-at",
-                                     "With --split: bytes in the first part (default: half).", "N");
-    const QCommandLineOption noEcho("no-echo", "The terminal does not echo.");
-    const QCommandLineOption resetDelay("reset-delay",
-                                        "Milliseconds from reset to boot ID (default 50).", "MS");
-    const QCommandLineOption repeat("boot-id-repeat",
-                                    "Repeat the boot ID every MS until the loader answers.", "MS");
-    const QCommandLineOption noResetOnOpen("no-reset-on-open",
-                                           "Do not reset when the device is opened.");
-    const QCommandLineOption stdinQuit("stdin-quit", "Quit when stdin reaches its end.");
-    const QCommandLineOption verbose({"v", "verbose"}, "Log protocol events to stderr.");
-    parser.addOptions({help,   mode,       link,   version,       refuse,    fault,  silent,
-                       noise,  info,       prompt, banner,        answerOpt, split,  splitAt,
-                       noEcho, resetDelay, repeat, noResetOnOpen, stdinQuit, verbose});
+        "What the board runs: auto (boot ROM, then the primary loader, or the "
+        "flash loader when the IRAM image contains \"fl_burn\"), boot, flash or "
+        "terminal. Default auto.",
+        "MODE", "auto"};
+    QCommandLineOption link{"link", "Also make a symlink PATH to the device.", "PATH"};
+    QCommandLineOption version{"version-text", "Version text of the flash loader.", "TEXT"};
+    QCommandLineOption refuse{"refuse", "Refuse (\"E\") the given commands, e.g. pu.", "LETTERS"};
+    QCommandLineOption fault{
+        "fault", "Answer TEXT instead of the normal answer at STEP, then go silent.", "STEP=TEXT"};
+    QCommandLineOption silent{"silent-at", "Answer nothing from STEP on.", "STEP"};
+    QCommandLineOption noise{"noise", "Bytes sent before the boot ID.", "TEXT"};
+    QCommandLineOption info{"info-frame",
+                            "Malform the version information frame: no-stx, too-long or too-short.",
+                            "FAULT"};
+    QCommandLineOption prompt{"prompt", "Terminal and secondary prompt.", "TEXT"};
+    QCommandLineOption banner{"banner", "Terminal and secondary banner.", "TEXT"};
+    QCommandLineOption answer{"answer", "Answer a terminal line LINE with TEXT.", "LINE=TEXT"};
+    QCommandLineOption split{"split", "Send each terminal answer in two parts, 450 ms apart."};
+    QCommandLineOption splitAt{"split-at", "With --split: bytes in the first part (default: half).",
+                               "N"};
+    QCommandLineOption noEcho{"no-echo", "The terminal does not echo."};
+    QCommandLineOption resetDelay{"reset-delay", "Milliseconds from reset to boot ID (default 50).",
+                                  "MS"};
+    QCommandLineOption repeat{"boot-id-repeat",
+                              "Repeat the boot ID every MS until the loader answers.", "MS"};
+    QCommandLineOption noResetOnOpen{"no-reset-on-open", "Do not reset when the device is opened."};
+    QCommandLineOption stdinQuit{"stdin-quit", "Quit when stdin reaches its end."};
+    QCommandLineOption verbose{{"v", "verbose"}, "Log protocol events to stderr."};
+
+    QList<QCommandLineOption> all() const {
+        return {help,   mode,       link,   version,       refuse,    fault,  silent,
+                noise,  info,       prompt, banner,        answer,    split,  splitAt,
+                noEcho, resetDelay, repeat, noResetOnOpen, stdinQuit, verbose};
+    }
+};
+
+// Each reader fills its part of `o` and returns an error text, empty when all is well.
+
+QString readFaults(const QCommandLineParser& p, const Declared& d, SimOptions& o) {
+    for (const QChar letter : p.value(d.refuse)) {
+        if (!QString("purk").contains(letter)) {
+            return QString("--refuse takes p, u, r, k, not ") + letter;
+        }
+        o.faults.push_back({Step::Accept, letter.toLatin1(), "E"});
+    }
+    QString error;
+    for (const QString& value : p.values(d.fault)) {
+        const int eq = value.indexOf('=');
+        if (eq < 0) return "--fault wants STEP=TEXT: " + value;
+        auto parsed = parseStep(value.left(eq), &error);
+        if (!parsed) return error;
+        parsed->answer = parseAnswer(value.mid(eq + 1));
+        o.faults.push_back(*parsed);
+    }
+    for (const QString& value : p.values(d.silent)) {
+        auto parsed = parseStep(value, &error);
+        if (!parsed) return error;
+        o.faults.push_back(*parsed);
+    }
+    if (!p.isSet(d.info)) return {};
+    const QString kind = p.value(d.info);
+    if (kind == "no-stx") {
+        o.infoFault = InfoFrameFault::NoStx;
+    } else if (kind == "too-long") {
+        o.infoFault = InfoFrameFault::LengthTooLarge;
+    } else if (kind == "too-short") {
+        o.infoFault = InfoFrameFault::LengthTooSmall;
+    } else {
+        return "unknown --info-frame fault: " + kind;
+    }
+    return {};
+}
+
+QString readTerminal(const QCommandLineParser& p, const Declared& d, TerminalConfig& t) {
+    if (p.isSet(d.prompt)) t.prompt = unescapeOption(p.value(d.prompt));
+    if (p.isSet(d.banner)) t.banner = unescapeOption(p.value(d.banner));
+    t.splitAnswers = p.isSet(d.split);
+    t.echo = !p.isSet(d.noEcho);
+    if (p.isSet(d.splitAt)) {
+        bool ok = false;
+        t.splitAt = p.value(d.splitAt).toInt(&ok);
+        if (!ok || t.splitAt < 1) return "--split-at wants a byte count: " + p.value(d.splitAt);
+    }
+    for (const QString& value : p.values(d.answer)) {
+        const int eq = value.indexOf('=');
+        if (eq < 0) return "--answer wants LINE=TEXT: " + value;
+        t.answers[unescapeOption(value.left(eq))] = unescapeOption(value.mid(eq + 1));
+    }
+    return {};
+}
+
+QString readBoard(const QCommandLineParser& p, const Declared& d, SimOptions& o) {
+    const auto mode = parseMode(p.value(d.mode));
+    if (!mode) return "unknown mode: " + p.value(d.mode);
+    o.mode = *mode;
+    o.link = p.value(d.link);
+    if (p.isSet(d.version)) o.versionText = unescapeOption(p.value(d.version));
+    o.noise = unescapeOption(p.value(d.noise));
+    for (const auto& [option, target] :
+         {std::pair{&d.resetDelay, &o.resetDelayMs}, std::pair{&d.repeat, &o.bootIdRepeatMs}}) {
+        if (!p.isSet(*option)) continue;
+        const auto ms = parseMs(p.value(*option));
+        if (!ms) return "--" + option->names().first() + " wants milliseconds: " + p.value(*option);
+        *target = *ms;
+    }
+    o.resetOnOpen = !p.isSet(d.noResetOnOpen);
+    o.stdinQuit = p.isSet(d.stdinQuit);
+    o.verbose = p.isSet(d.verbose);
+    return {};
+}
+
+}  // namespace
+
+ParseResult parseSimOptions(const QStringList& args) {
+    const Declared declared;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kDescription.arg(stepList()));
+    parser.addOptions(declared.all());
 
     ParseResult result;
-    auto fail = [&](const QString& message) {
-        result.message = message;
+    if (!parser.parse(args)) {
+        result.message = parser.errorText();
         return result;
-    };
-    if (!parser.parse(args)) return fail(parser.errorText());
-    if (!parser.positionalArguments().isEmpty()) {
-        return fail("unexpected argument: " + parser.positionalArguments().first());
     }
-    if (parser.isSet(help)) {
+    if (!parser.positionalArguments().isEmpty()) {
+        result.message = "unexpected argument: " + parser.positionalArguments().first();
+        return result;
+    }
+    if (parser.isSet(declared.help)) {
         result.help = true;
         result.message = parser.helpText();
         return result;
     }
-
     SimOptions o;
     o.terminal = defaultTerminal();
     o.secondary = defaultSecondary();
-    const auto parsedMode = parseMode(parser.value(mode));
-    if (!parsedMode) return fail("unknown mode: " + parser.value(mode));
-    o.mode = *parsedMode;
-    o.link = parser.value(link);
-    if (parser.isSet(version)) o.versionText = unescapeOption(parser.value(version));
-    o.noise = unescapeOption(parser.value(noise));
-    for (const QChar letter : parser.value(refuse)) {
-        if (!QString("purk").contains(letter))
-            return fail(QString("--refuse takes p, u, r, k, not ") + letter);
-        o.faults.push_back({Step::Accept, letter.toLatin1(), "E"});
-    }
-    QString error;
-    for (const QString& value : parser.values(fault)) {
-        const int eq = value.indexOf('=');
-        if (eq < 0) return fail("--fault wants STEP=TEXT: " + value);
-        auto parsed = parseStep(value.left(eq), &error);
-        if (!parsed) return fail(error);
-        parsed->answer = parseAnswer(value.mid(eq + 1));
-        o.faults.push_back(*parsed);
-    }
-    for (const QString& value : parser.values(silent)) {
-        auto parsed = parseStep(value, &error);
-        if (!parsed) return fail(error);
-        o.faults.push_back(*parsed);
-    }
-    if (parser.isSet(info)) {
-        const QString v = parser.value(info);
-        if (v == "no-stx")
-            o.infoFault = InfoFrameFault::NoStx;
-        else if (v == "too-long")
-            o.infoFault = InfoFrameFault::LengthTooLarge;
-        else if (v == "too-short")
-            o.infoFault = InfoFrameFault::LengthTooSmall;
-        else
-            return fail("unknown --info-frame fault: " + v);
-    }
-    for (TerminalConfig* t : {&o.terminal, &o.secondary}) {
-        if (parser.isSet(prompt)) t->prompt = unescapeOption(parser.value(prompt));
-        if (parser.isSet(banner)) t->banner = unescapeOption(parser.value(banner));
-        t->splitAnswers = parser.isSet(split);
-        if (parser.isSet(splitAt)) {
-            bool ok = false;
-            t->splitAt = parser.value(splitAt).toInt(&ok);
-            if (!ok || t->splitAt < 1)
-                return fail("--split-at wants a byte count: " + parser.value(splitAt));
-        }
-        t->echo = !parser.isSet(noEcho);
-        for (const QString& value : parser.values(answerOpt)) {
-            const int eq = value.indexOf('=');
-            if (eq < 0) return fail("--answer wants LINE=TEXT: " + value);
-            t->answers[unescapeOption(value.left(eq))] = unescapeOption(value.mid(eq + 1));
+    for (const QString& error : {readBoard(parser, declared, o), readFaults(parser, declared, o),
+                                 readTerminal(parser, declared, o.terminal),
+                                 readTerminal(parser, declared, o.secondary)}) {
+        if (!error.isEmpty()) {
+            result.message = error;
+            return result;
         }
     }
-    for (const auto& [option, target] :
-         {std::pair{&resetDelay, &o.resetDelayMs}, std::pair{&repeat, &o.bootIdRepeatMs}}) {
-        if (!parser.isSet(*option)) continue;
-        const auto ms = parseMs(parser.value(*option));
-        if (!ms)
-            return fail("--" + option->names().first() +
-                        " wants milliseconds: " + parser.value(*option));
-        *target = *ms;
-    }
-    o.resetOnOpen = !parser.isSet(noResetOnOpen);
-    o.stdinQuit = parser.isSet(stdinQuit);
-    o.verbose = parser.isSet(verbose);
     result.options = o;
     return result;
 }
