@@ -186,6 +186,22 @@ TEST_F(SimProgramTest, InjectsFaultsFromItsCommandLine) {
     EXPECT_EQ(slave.read(2), "5r");
 }
 
+TEST_F(SimProgramTest, VerboseLogsProtocolEventsToStderr) {
+    start({"-v", "--mode", "boot", "--stdin-quit"});
+    Slave slave(firstLine());
+    slave.discardInput();
+    EXPECT_EQ(slave.read(1), "5");
+    slave.write("B");
+    QByteArray log;
+    pumpUntil([&] {
+        log += process.readAllStandardError();
+        return log.contains("VIOLATION");
+    });
+    EXPECT_TRUE(log.contains("vrx-board-sim: the loader opened the port")) << log.toStdString();
+    EXPECT_TRUE(log.contains("VIOLATION: boot ROM: expected 'A', received 'B'"))
+        << log.toStdString();
+}
+
 TEST_F(SimProgramTest, HelpAndBadOptions) {
     struct Case {
         QStringList args;
