@@ -14,10 +14,9 @@
 
 namespace vrx::cli {
 
-CommandRunner::CommandRunner(Link& link, ConsoleFront& front, ConsoleDialogs& dialogs,
-                             ConsoleOutput& out, CountingPortLine& line, InterruptWatch* interrupts,
-                             QObject* parent)
-    : QObject(parent), link_(link), front_(front), dialogs_(dialogs), out_(out), line_(line) {
+CommandRunner::CommandRunner(Link& link, ConsoleFront& front, ConsoleOutput& out,
+                             CountingPortLine& line, InterruptWatch* interrupts, QObject* parent)
+    : QObject(parent), link_(link), front_(front), out_(out), line_(line) {
     if (interrupts) {
         connect(interrupts, &InterruptWatch::interrupted, this, [this] {
             interrupted_ = true;

@@ -16,7 +16,6 @@ class Link;
 namespace vrx::cli {
 
 class ConsoleFront;
-class ConsoleDialogs;
 class ConsoleOutput;
 class CountingPortLine;
 class InterruptWatch;
@@ -29,8 +28,8 @@ inline constexpr int kExitPort = 3;
 class CommandRunner : public QObject {
     Q_OBJECT
   public:
-    CommandRunner(Link& link, ConsoleFront& front, ConsoleDialogs& dialogs, ConsoleOutput& out,
-                  CountingPortLine& line, InterruptWatch* interrupts, QObject* parent = nullptr);
+    CommandRunner(Link& link, ConsoleFront& front, ConsoleOutput& out, CountingPortLine& line,
+                  InterruptWatch* interrupts, QObject* parent = nullptr);
 
     int run(const std::vector<Command>& commands);
 
@@ -45,7 +44,6 @@ class CommandRunner : public QObject {
 
     Link& link_;
     ConsoleFront& front_;
-    ConsoleDialogs& dialogs_;
     ConsoleOutput& out_;
     CountingPortLine& line_;
     int opensAtStart_ = 0;

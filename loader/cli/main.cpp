@@ -4,6 +4,7 @@
 // event loop.
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 
 #include "cli_options.h"
@@ -127,7 +128,7 @@ int main(int argc, char* argv[]) {
     CountingPortLine line;
     vrx::Link link(line, front);
     link.SetResponseTimeout(false);
-    CommandRunner runner(link, front, dialogs, out, line, &interrupts);
+    CommandRunner runner(link, front, out, line, &interrupts);
 
     int status = kExitOk;
     QTimer::singleShot(0, &app, [&] {
