@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration the project tests and runs
 # all tests. Exits non-zero on the first failure.
-#   scripts/test.sh            every build the project tests (native, 32-bit drivers)
+#   scripts/test.sh            every build the project tests (native, 32-bit drivers, ThreadSanitizer drivers)
 #   scripts/test.sh default    only the named presets
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +10,7 @@ bash scripts/install-deps.sh
 
 presets=("$@")
 if [ ${#presets[@]} -eq 0 ]; then
-  presets=(default m32)
+  presets=(default m32 tsan)
 fi
 
 jobs=$(nproc)
