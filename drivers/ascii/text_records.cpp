@@ -124,7 +124,15 @@ const uint8_t* writeSource(Drv_FCB& fcb) {
     return tail.oemBuffer;
 }
 
+// Eight blanks at a time first: records are often mostly trailing blanks.
 uint32_t clippedLength(const uint8_t* bytes, uint32_t length) {
+    constexpr uint64_t kEightBlanks = 0x2020202020202020;
+    while (length >= sizeof(uint64_t)) {
+        uint64_t word;
+        std::memcpy(&word, bytes + length - sizeof word, sizeof word);
+        if (word != kEightBlanks) break;
+        length -= sizeof word;
+    }
     while (length > 0 && bytes[length - 1] == kBlank) --length;
     return length;
 }

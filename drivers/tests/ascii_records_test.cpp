@@ -141,6 +141,26 @@ TEST_F(TextDriverTest, WritesRecordsAsLines) {
     }
 }
 
+// Clipping over records long enough to be cut eight blanks at a time.
+TEST_F(TextDriverTest, ClipCutsOnlyTrailingBlanksOfLongRecords) {
+    const std::vector<std::string> records = {
+        "", "a", "abc def", std::string(17, 'x'), std::string(16, 'y') + " z",
+        std::string(39, ' ') + "!", "  lead" + std::string(30, ' ') + "q  ", std::string(40, 'w'),
+    };
+    std::string path = dir.file("clip.txt");
+    writeFile(path, "");
+    Declaration decl(textSpec(path, 40));
+    ASSERT_EQ(call(decl, Open, {0x12}).err, 0);
+    std::string expected;
+    for (const std::string& record : records) {
+        decl.setRecord(record);
+        EXPECT_EQ(call(decl, Add).err, 0);
+        expected += record.substr(0, record.find_last_not_of(' ') + 1) + kCrLf;
+    }
+    EXPECT_EQ(call(decl, Close).err, 0);
+    EXPECT_EQ(readFile(path), expected);
+}
+
 struct ScriptCase {
     const char* name;
     std::string contents;
