@@ -227,7 +227,7 @@ int32_t readLine(Drv_FCB& fcb, uint32_t position) {
     if (drv::takeFileSize(fcb, size) != 0) return kFailed;
     if (position - 1 >= size) return kEndOfFile;
     fcb.currentPosition = position - 1;
-    std::memset(fcb.recordBuffer, kBlank, recordLength(fcb));
+    if (recordLength(fcb) > 0) std::memset(fcb.recordBuffer, kBlank, recordLength(fcb));
     if (int32_t error = scanInto(fcb, fcb.currentPosition, size); error != 0) return error;
     if (hasOem(fcb)) Hrt$OEMTOANSIdesc(fcb.recordBuffer, classOf(fcb));
     fcb.driverFlags |= kFlagCurrent;
