@@ -73,6 +73,11 @@ Board::Board(SerialLine& line, Mode mode, QObject* parent)
     : QObject(parent), line_(line), mode_(mode) {
     bootTimer_.setSingleShot(true);
     connect(&bootTimer_, &QTimer::timeout, this, &Board::announceBootId);
+    eraseTimer_.setSingleShot(true);
+    connect(&eraseTimer_, &QTimer::timeout, this, [this] {
+        note("flash loader: flash erased");
+        answer(Step::HeaderAck, kAck);
+    });
     splitTimer_.setSingleShot(true);
     connect(&splitTimer_, &QTimer::timeout, this, [this] {
         const QByteArray rest = std::exchange(splitRest_, {});
@@ -105,6 +110,7 @@ void Board::powerCycle() {
                   : mode_ == Mode::Boot   ? "boot"
                   : mode_ == Mode::Flash  ? "flash"
                                           : "auto"));
+    eraseTimer_.stop();
     splitTimer_.stop();
     splitRest_.clear();
     pending_.clear();

@@ -174,6 +174,8 @@ class Board : public QObject {
     // Secondary executable started by "d": banner and prompt of its terminal.
     void setSecondary(const TerminalConfig& config) { secondary_ = config; }
     void setVersionText(const QByteArray& text) { versionText_ = text; }
+    // How long a full erase takes before the header is acknowledged (0: at once).
+    void setEraseDelay(int ms) { eraseDelayMs_ = ms; }
     void setResetDelay(int ms) { resetDelayMs_ = ms; }
     int resetDelay() const { return resetDelayMs_; }
     void setBootIdRepeat(int ms) { bootIdRepeatMs_ = ms; }
@@ -265,6 +267,7 @@ class Board : public QObject {
     const TerminalConfig* activeTerminal_ = nullptr;
     QByteArray versionText_ = "VRX5520 fl_burn (simulated) 1.0";
     int resetDelayMs_ = 50;
+    int eraseDelayMs_ = 0;
     int bootIdRepeatMs_ = 0;
     bool resetOnOpen_ = true;
     bool recording_ = true;
@@ -273,6 +276,7 @@ class Board : public QObject {
     InfoFrameFault infoFault_ = InfoFrameFault::None;
 
     QTimer bootTimer_;
+    QTimer eraseTimer_;
     QTimer splitTimer_;
     QByteArray splitRest_;
     QElapsedTimer dtrDropped_;  // valid while DTR is down

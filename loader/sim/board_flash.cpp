@@ -174,11 +174,18 @@ void Board::handleHeader(const QByteArray& payload) {
              .arg(nand_.size)
              .arg(hexValue(nand_.address))
              .arg(nand_.erase ? ", full erase" : ""));
-    if (nand_.erase) {
-        nand_.erased = true;
-        note("flash loader: flash erased");
+    if (!nand_.erase) {
+        answer(Step::HeaderAck, kAck);
+        return;
     }
-    answer(Step::HeaderAck, kAck);
+    nand_.erased = true;
+    if (eraseDelayMs_ <= 0) {
+        note("flash loader: flash erased");
+        answer(Step::HeaderAck, kAck);
+        return;
+    }
+    note(QString("flash loader: erasing the flash, %1 ms").arg(eraseDelayMs_));
+    eraseTimer_.start(eraseDelayMs_);
 }
 
 void Board::handleData(const QByteArray& payload) {

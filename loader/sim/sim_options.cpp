@@ -179,14 +179,16 @@ struct Declared {
                                   "MS"};
     QCommandLineOption repeat{"boot-id-repeat",
                               "Repeat the boot ID every MS until the loader answers.", "MS"};
+    QCommandLineOption eraseDelay{
+        "erase-delay", "Milliseconds a full erase takes before its acknowledgement.", "MS"};
     QCommandLineOption noResetOnOpen{"no-reset-on-open", "Do not reset when the device is opened."};
     QCommandLineOption stdinQuit{"stdin-quit", "Quit when stdin reaches its end."};
     QCommandLineOption verbose{{"v", "verbose"}, "Log protocol events to stderr."};
 
     QList<QCommandLineOption> all() const {
-        return {help,   mode,       link,   version,       refuse,    fault,  silent,
-                noise,  info,       prompt, banner,        answer,    split,  splitAt,
-                noEcho, resetDelay, repeat, noResetOnOpen, stdinQuit, verbose};
+        return {help,   mode,       link,   version,    refuse,        fault,     silent,
+                noise,  info,       prompt, banner,     answer,        split,     splitAt,
+                noEcho, resetDelay, repeat, eraseDelay, noResetOnOpen, stdinQuit, verbose};
     }
 };
 
@@ -253,7 +255,8 @@ QString readBoard(const QCommandLineParser& p, const Declared& d, SimOptions& o)
     if (p.isSet(d.version)) o.versionText = unescapeOption(p.value(d.version));
     o.noise = unescapeOption(p.value(d.noise));
     for (const auto& [option, target] :
-         {std::pair{&d.resetDelay, &o.resetDelayMs}, std::pair{&d.repeat, &o.bootIdRepeatMs}}) {
+         {std::pair{&d.resetDelay, &o.resetDelayMs}, std::pair{&d.repeat, &o.bootIdRepeatMs},
+          std::pair{&d.eraseDelay, &o.eraseDelayMs}}) {
         if (!p.isSet(*option)) continue;
         const auto ms = parseMs(p.value(*option));
         if (!ms) return "--" + option->names().first() + " wants milliseconds: " + p.value(*option);
@@ -311,6 +314,7 @@ void applySimOptions(const SimOptions& options, Board& board) {
     board.setInfoFrameFault(options.infoFault);
     board.setResetDelay(options.resetDelayMs);
     board.setBootIdRepeat(options.bootIdRepeatMs);
+    board.setEraseDelay(options.eraseDelayMs);
     board.setResetOnOpen(options.resetOnOpen);
     board.clearFaults();
     for (const FaultOption& f : options.faults) board.setFault(f.step, f.answer, f.command);

@@ -26,6 +26,7 @@ struct SimOptions {
     bool resetOnOpen = true;
     int resetDelayMs = 50;
     int bootIdRepeatMs = 0;
+    int eraseDelayMs = 0;
     QByteArray versionText = "VRX5520 fl_burn (simulated) 1.0";
     QByteArray noise;
     InfoFrameFault infoFault = InfoFrameFault::None;

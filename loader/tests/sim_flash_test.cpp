@@ -67,6 +67,23 @@ TEST_F(SimFlashTest, ProgramsTheNandWithAndWithoutErase) {
     }
 }
 
+// A full erase takes its time on a real board; the acknowledgement waits for it.
+TEST_F(SimFlashTest, FullEraseDelaysTheHeaderAcknowledgement) {
+    board->setEraseDelay(1000);
+    send(header(0, 4, true));
+    ASSERT_TRUE(simtest::pumpUntil([&] { return board->nand().headerSeen; }));
+    EXPECT_EQ(loader().bytesWaiting(), 0) << "no acknowledgement before the erase is done";
+    EXPECT_EQ(expect(kAck.size()), kAck);
+
+    send(header(0, 4, false));
+    EXPECT_EQ(expect(kAck.size()), kAck) << "without erase the answer comes at once";
+    board->setEraseDelay(60000);
+    send(header(0, 4, true));
+    ASSERT_TRUE(simtest::pumpUntil([&] { return board->nand().erase; }));
+    board->powerCycle();
+    EXPECT_EQ(drain(200), "5") << "a reset ends the erase without its acknowledgement";
+}
+
 TEST_F(SimFlashTest, TakesTheHeaderFrameAsTheLoaderWritesIt) {
     send(hex("0218000000AE000004000000020003000000010000000003"));
     EXPECT_EQ(expect(kAck.size()), kAck);

@@ -67,9 +67,10 @@ TEST(SimOptionsTest, DefaultsAndTerminalOptions) {
     EXPECT_EQ(d.terminal.prompt, "=> ");
     EXPECT_EQ(d.secondary.prompt, "login: ");
 
-    const SimOptions o = parse({"--mode", "terminal", "--prompt", "# ", "--answer", "ls=a b\\r\\n",
-                                "--split", "--split-at", "3", "--no-echo", "--version-text", "",
-                                "--no-reset-on-open", "--reset-delay", "0"});
+    const SimOptions o =
+        parse({"--mode", "terminal", "--prompt", "# ", "--answer", "ls=a b\\r\\n", "--split",
+               "--split-at", "3", "--no-echo", "--version-text", "", "--no-reset-on-open",
+               "--reset-delay", "0", "--erase-delay", "2500"});
     EXPECT_EQ(o.mode, Mode::Terminal);
     for (const auto* t : {&o.terminal, &o.secondary}) {
         EXPECT_EQ(t->prompt, "# ");
@@ -81,6 +82,7 @@ TEST(SimOptionsTest, DefaultsAndTerminalOptions) {
     EXPECT_EQ(o.versionText, "") << "an empty version text gives the 9-byte frame";
     EXPECT_FALSE(o.resetOnOpen);
     EXPECT_EQ(o.resetDelayMs, 0);
+    EXPECT_EQ(o.eraseDelayMs, 2500);
 }
 
 TEST(SimOptionsTest, AppliedOptionsShapeTheBoard) {
