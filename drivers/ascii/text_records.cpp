@@ -18,7 +18,7 @@ constexpr int32_t kEndOfFile = 33;
 constexpr int32_t kUnsupported = 80;
 
 uint32_t recordLength(const Drv_FCB& fcb) {
-    return static_cast<uint32_t>(std::max(fcb.recordLength, 0));
+    return static_cast<uint32_t>(std::max<int32_t>(+fcb.recordLength, 0));
 }
 
 bool hasOem(const Drv_FCB& fcb) {
@@ -164,7 +164,7 @@ int32_t appendOffset(Drv_FCB& fcb, uint32_t& offset) {
 
 int32_t cutAt(Drv_FCB& fcb, uint32_t offset) {
     if (drv::fileOf(fcb).truncate(offset) != 0) return kFailed;
-    fcb.fileSize = std::min(fcb.fileSize, offset);
+    fcb.fileSize = std::min(+fcb.fileSize, offset);
     return 0;
 }
 
@@ -189,7 +189,7 @@ int32_t writeBytes(Drv_FCB& fcb, bool append, uint32_t offset, const uint8_t* so
     fcb.lastTransfer += tail.endOfRecordLength;
     uint32_t end = offset + fcb.lastTransfer;
     // The last line may grow in place; the cached size follows it.
-    fcb.fileSize = append ? end : std::max(fcb.fileSize, end);
+    fcb.fileSize = append ? end : std::max(+fcb.fileSize, end);
     fcb.driverFlags |= kFlagCurrent;
     return 0;
 }
