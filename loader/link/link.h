@@ -108,7 +108,7 @@ class Link : public QObject {
 
     // The port number the port was last opened with (CommPort), else the
     // selected one.
-    int commPort() const { return commPort_; }
+    int commPort() const;
     bool terminalModeApplied() const { return modeApplied_; }
     // The interval the response time-out was last armed with (5000 or 10000 ms).
     int responseTimeoutMs() const { return responseTimeoutMs_; }
@@ -140,7 +140,10 @@ class Link : public QObject {
     QTimer timTimeOut_;
     QTimer timSentStatus_;
     QTimer timCommReceive_;
+    // Not asked of the front end before the first OpenPort: the window builds
+    // its port list after it builds the link.
     int commPort_ = 1;
+    bool commPortSet_ = false;
     bool modeApplied_ = false;  // false: programmed mode
     int responseTimeoutMs_ = kResponseTimeoutMs;
     int timeoutDivisor_ = 1;

@@ -23,7 +23,6 @@ Link::Link(SerialLine& line, LoaderFront& front, QObject* parent)
     connect(&timSentStatus_, &QTimer::timeout, this, [this] { timSentStatus_Timer(); });
     connect(&timCommReceive_, &QTimer::timeout, this, [this] { timCommReceive_Timer(); });
     connect(&line_, &SerialLine::lineLost, this, [this] { onLineLost(); });
-    commPort_ = front_.selectedPort();
 }
 
 Link::~Link() = default;
@@ -31,6 +30,7 @@ Link::~Link() = default;
 void Link::OpenPort() {
     if (line_.isOpen()) return;
     commPort_ = front_.selectedPort();
+    commPortSet_ = true;
     const QString device = front_.deviceForPort(commPort_);
     if (device.isEmpty()) {
         throw SerialError(
@@ -202,10 +202,14 @@ void Link::PulseDtr() {
     if (line_.isOpen()) line_.setDtr(true);
 }
 
+int Link::commPort() const {
+    return commPortSet_ ? commPort_ : front_.selectedPort();
+}
+
 void Link::showCommError(const QString& cause, const QString& error) {
     auto& st = loaderState();
     st.sMsg = QString("Error communicating with COM%1\r\n%2\r\nError: %3")
-                  .arg(commPort_)
+                  .arg(commPort())
                   .arg(cause, error);
     front_.dialogs().message(MessageIcon::Exclamation, "Error", st.sMsg);
 }

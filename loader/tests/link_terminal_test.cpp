@@ -132,10 +132,14 @@ TEST_F(TerminalTest, DebugSendWritesTheTextWhateverTheMode) {
     EXPECT_EQ(boardReceived(), QByteArray("4R4x"));
 }
 
-TEST_F(TerminalTest, DebugSendOnAClosedPortShowsTheError) {
+TEST_F(TerminalTest, DebugSendOnAClosedPortShowsTheErrorForTheSelectedPort) {
+    front.port = 3;  // never opened yet: the message names the selected port
     link->cmdOutput_Click("4R");
     ASSERT_EQ(front.boxes.boxes.size(), 1u);
     EXPECT_EQ(front.boxes.boxes[0].title, "Error");
+    EXPECT_EQ(
+        front.boxes.boxes[0].text,
+        "Error communicating with COM3\r\nor other I/O problem\r\nError: write on a closed port");
 }
 
 TEST_F(TerminalTest, StartSecondaryInTerminalModeSendsDAndReturnsToTerminalMode) {
