@@ -282,9 +282,11 @@ void setPriority(Drv_FCB& fcb, const char* value) {
     fcb.value99 = static_cast<int16_t>(101 - v);
 }
 
-void replaceText(char*& text, const char* value) {
-    freeText(text);
-    text = copyText(value);
+// Returns the new copy; takes the old text by value, as the fields are
+// packed and may not be bound to a reference.
+char* replacedText(char* old, const char* value) {
+    Hrt$free(old);
+    return copyText(value);
 }
 
 void setFileProperty(Operation& op, int32_t code, const char* value, int32_t length) {
@@ -303,15 +305,15 @@ void setFileProperty(Operation& op, int32_t code, const char* value, int32_t len
             setPriority(fcb, value);
             break;
         case kDriverOptions:
-            replaceText(fcb.driverOptions, value);
+            fcb.driverOptions = replacedText(fcb.driverOptions, value);
             fcb.changedStrings |= 0x4;
             break;
         case kOwner:
-            replaceText(fcb.owner, value);
+            fcb.owner = replacedText(fcb.owner, value);
             fcb.changedStrings |= 0x2;
             break;
         case kName:
-            replaceText(fcb.fileName, value);
+            fcb.fileName = replacedText(fcb.fileName, value);
             fcb.changedStrings |= 0x1;
             break;
         case kOem:
@@ -389,7 +391,7 @@ void setProperty(const DriverDefinition&, Operation& op) {
     if (index == 0) return setFileProperty(op, code, value.c_str(), length);
     if (index > 0) {
         if (FieldDesc50* field = fieldAt(*op.fcb, index); field && code == kName)
-            replaceText(field->name, value.c_str());
+            field->name = replacedText(field->name, value.c_str());
         return;
     }
     if (code == kContents || code == kContentsToo)

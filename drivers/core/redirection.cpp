@@ -73,6 +73,12 @@ void deleteEntry(const HashKey& key) {
     if (HashElement* entry = table->HFind(key)) table->HDelete(entry);
 }
 
+// Drv_FCB is packed: its fields are not bound to references.
+void clearTarget(Drv_FCB& fcb) {
+    Hrt$free(fcb.redirectTarget);
+    fcb.redirectTarget = nullptr;
+}
+
 int32_t callRemote(Operation& op, intptr_t remoteFile) {
     return CallRemoteFile(remoteFile, op.code);
 }
@@ -125,12 +131,12 @@ void switchOn(const DriverDefinition& driver, Operation& op, const std::string& 
         entry->target = copyText(target.c_str());
         entry->driverName = copyText(driver.registration->driverName);
     }
-    freeText(op.fcb->redirectTarget);
+    clearTarget(*op.fcb);
     op.fcb->redirectTarget = copyText(target.c_str());
     intptr_t remoteFile = 0;
     op.error = lookUpRemoteFile(declaration, remoteFile);
     if (op.error != 0) {
-        freeText(op.fcb->redirectTarget);
+        clearTarget(*op.fcb);
         deleteEntry(key);
         return;
     }
@@ -147,7 +153,7 @@ void switchOff(Operation& op) {
         DestroyRemoteFile(remoteDriver, &declaration, key.thread);
     }
     deleteEntry(key);
-    freeText(op.fcb->redirectTarget);
+    clearTarget(*op.fcb);
     declaration.redirected &= static_cast<uint8_t>(~kRedirectedBit);
     moduleRedirected = false;
 }

@@ -80,6 +80,7 @@ TEST_F(TextDriverTest, DriverStringSetsOptionsAtOpenAndOpenResetsThem) {
     call(decl, SetFirst);
     call(decl, Next);
     EXPECT_EQ(decl.recordText(), "a   b   ");
+    x9host::releaseDeclaration(x9test::asciiPlugin(), decl);
 }
 
 }  // namespace

@@ -82,12 +82,12 @@ TEST_F(TextDriverTest, SmallCacheGrowsToHoldALine) {
         SCOPED_TRACE(mode.name);
         Declaration decl(textSpec(path, 600, "/FILEBUFFERS=1"));
         ASSERT_EQ(call(decl, Open, {mode.mode}).err, 0);
-        EXPECT_EQ(decl.block()->bufferSize, 600u);
+        EXPECT_EQ(uint32_t{decl.block()->bufferSize}, 600u);
         auto records = readAll(decl);
         ASSERT_EQ(records.size(), 2u);
         EXPECT_EQ(records[0], line1);
         EXPECT_EQ(records[1], line2 + std::string(590, ' '));
-        EXPECT_GE(decl.block()->bufferSize, 602u);
+        EXPECT_GE(uint32_t{decl.block()->bufferSize}, 602u);
         x9host::releaseDeclaration(x9test::asciiPlugin(), decl);
     }
 }
@@ -159,6 +159,7 @@ TEST_F(TextDriverTest, ClipCutsOnlyTrailingBlanksOfLongRecords) {
     }
     EXPECT_EQ(call(decl, Close).err, 0);
     EXPECT_EQ(readFile(path), expected);
+    x9host::releaseDeclaration(x9test::asciiPlugin(), decl);
 }
 
 struct ScriptCase {
@@ -255,11 +256,12 @@ TEST_F(TextDriverTest, ShortWriteFailsAndLeavesNoPartialLine) {
     x9host::setOsFaults(faults);
     EXPECT_EQ(call(decl, Add).err, 5);
     x9host::clearOsFaults();
-    EXPECT_EQ(decl.block()->fileSize, 5u);
+    EXPECT_EQ(uint32_t{decl.block()->fileSize}, 5u);
     EXPECT_FALSE(decl.block()->driverFlags & kFlagCurrent);
     EXPECT_EQ(call(decl, Add).err, 0);
     EXPECT_EQ(call(decl, Close).err, 0);
     EXPECT_EQ(readFile(path), "abc\r\nxyz\r\n");
+    x9host::releaseDeclaration(x9test::asciiPlugin(), decl);
 }
 
 // With the cache off every window is loaded afresh, so a line rewritten
@@ -274,6 +276,7 @@ TEST_F(TextDriverTest, UncachedReadsSeeTheirOwnRewrites) {
     ASSERT_EQ(call(decl, PutAt, {1}).err, 0);
     ASSERT_EQ(call(decl, GetAt, {1}).err, 0);
     EXPECT_EQ(decl.recordText(), "QRS   ");
+    x9host::releaseDeclaration(x9test::asciiPlugin(), decl);
 }
 
 }  // namespace

@@ -132,11 +132,11 @@ TEST_F(PropertyTest, SetsChangeWhatTheyName) {
         EXPECT_EQ(set(plugin, *decl, 12345, 0, "1"), 0);
         EXPECT_EQ(set(plugin, *decl, 29460, 0, "/X"), 0);
         EXPECT_EQ(set(plugin, *decl, 29461, 0, "YOU"), 0);
-        EXPECT_EQ(fcb.changedStrings, 0x6);
+        EXPECT_EQ(int32_t{fcb.changedStrings}, 0x6);
         EXPECT_EQ(get(plugin, *decl, 29460, 0), "/X");
         EXPECT_EQ(get(plugin, *decl, 29461, 0), "YOU");
         EXPECT_EQ(set(plugin, *decl, 29462, 0, "other.dat"), 0);
-        EXPECT_EQ(fcb.changedStrings, 0x7);
+        EXPECT_EQ(int32_t{fcb.changedStrings}, 0x7);
         EXPECT_EQ(get(plugin, *decl, 29462, 0), "other.dat");
         EXPECT_EQ(set(plugin, *decl, 29464, 0, "7"), 0);
         EXPECT_EQ(get(plugin, *decl, 29464, 0), "1");
@@ -170,7 +170,7 @@ TEST_F(PropertyTest, Property29446FlipsAndStores101MinusV) {
         SCOPED_TRACE("value " + step.value);
         EXPECT_EQ(set(plugin, *decl, 29446, 0, step.value), 0);
         EXPECT_EQ((decl->block()->stateFlags & 0x8000) != 0, step.flipped);
-        EXPECT_EQ(decl->block()->value99, step.stored);
+        EXPECT_EQ(int16_t{decl->block()->value99}, step.stored);
     }
     decl->block()->stateFlags |= 0x4000;
     decl->block()->value101 = -3;

@@ -98,7 +98,7 @@ TEST_F(RedirectionTest, SwitchOnForwardsAndSwitchOffReturnsTheFile) {
     // Local: the name, positions, properties read, REGISTER.
     EXPECT_EQ(call(decl, Name).str, dir.file("a.txt"));
     EXPECT_EQ(call(decl, SetAt, {9}).err, 0);
-    EXPECT_EQ(decl.block()->nextPosition, 9u);
+    EXPECT_EQ(uint32_t{decl.block()->nextPosition}, 9u);
     EXPECT_EQ(call(decl, GetProperty, {0}, {"29453"}).str, "ASCII");
     EXPECT_NE(call(decl, Send, {}, {"REGISTER"}).ret, 0);
     EXPECT_TRUE(takeCalls().empty());
