@@ -280,3 +280,25 @@ TEST_F(TextDriverTest, UncachedReadsSeeTheirOwnRewrites) {
 }
 
 }  // namespace
+
+namespace {
+
+// OEM files: lines are converted to ANSI after reading, records to OEM on a
+// copy before writing, so the record buffer keeps its ANSI bytes.
+TEST_F(TextDriverTest, OemFilesConvertOnReadAndOnACopyForWrites) {
+    std::string path = dir.file("oem.txt");
+    writeFile(path, "\x84" "b\r\n");
+    Declaration decl(textSpec(path, 4, "", kDeclCreateAllowed | kDeclOem));
+    ASSERT_EQ(call(decl, Open, {0x12}).err, 0);
+    call(decl, SetFirst);
+    ASSERT_EQ(call(decl, Next).err, 0);
+    EXPECT_EQ(decl.recordText(), "\xE4" "b  ");
+    decl.setRecord("\xF6" "x");
+    EXPECT_EQ(call(decl, Add).err, 0);
+    EXPECT_EQ(decl.recordText(), "\xF6" "x  ");
+    EXPECT_EQ(call(decl, Close).err, 0);
+    EXPECT_EQ(readFile(path), "\x84" "b\r\n\x94" "x\r\n");
+    x9host::releaseDeclaration(x9test::asciiPlugin(), decl);
+}
+
+}  // namespace
