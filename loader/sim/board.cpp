@@ -259,7 +259,7 @@ bool Board::answer(Step step, const QByteArray& normal, char command) {
 
 void Board::note(const QString& text) {
     if (recording_) events_.append(text);
-    emit event(text);
+    emit protocolEvent(text);
 }
 
 void Board::violate(const QString& text) {

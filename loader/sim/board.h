@@ -37,7 +37,7 @@
 // IRAM of 64 KiB, the SDRAM window 0x80000000 to 0x84000000, frame layout,
 // lengths, codes, trailers, header fields, erase flag, frame order) and lists
 // each deviation in violations(); events() is a readable trace of the protocol
-// steps, also signalled one by one (event()).
+// steps, also signalled one by one (protocolEvent()).
 //
 // Faults. setFault(step, answer) replaces the board's answer at one protocol
 // step: a wrong character ("r" for "R", "T" for "t"), "E" for a refusal, a
@@ -218,8 +218,8 @@ class Board : public QObject {
     bool secondaryStarted() const { return secondaryStarted_; }
 
   signals:
-    void event(const QString& text);      // one per events() entry
-    void violation(const QString& text);  // one per violations() entry
+    void protocolEvent(const QString& text);  // one per events() entry
+    void violation(const QString& text);      // one per violations() entry
 
   private:
     struct FaultRule {

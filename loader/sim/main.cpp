@@ -99,7 +99,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(pty.get(), &PtyLine::peerOpened, &board, &Board::loaderOpened);
     QObject::connect(pty.get(), &PtyLine::peerDiscardedInput, &board, &Board::loaderOpened);
     if (options.verbose) {
-        QObject::connect(&board, &Board::event, &logLine);
+        QObject::connect(&board, &Board::protocolEvent, &logLine);
         QObject::connect(pty.get(), &PtyLine::peerOpened, [] { logLine("device opened"); });
         QObject::connect(pty.get(), &PtyLine::peerClosed, [] { logLine("device closed"); });
     }

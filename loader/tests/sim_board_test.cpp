@@ -282,7 +282,7 @@ TEST_F(SimBootTest, WithoutRecordingTheBoardStillLoadsButKeepsNoCapture) {
     board->clearCapture();
     QStringList signalled;
     QObject listener;  // ends the connection with this test's locals
-    QObject::connect(board.get(), &vrx::sim::Board::event, &listener,
+    QObject::connect(board.get(), &vrx::sim::Board::protocolEvent, &listener,
                      [&](const QString& text) { signalled << text; });
     bootPrimary();
     EXPECT_EQ(board->iram()->data, "primary code");
