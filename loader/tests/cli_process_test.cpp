@@ -252,6 +252,29 @@ TEST_F(VrxloadTest, ValidatePrintsTheAddressTable) {
               "7      0x04000000  \n");
 }
 
+TEST_F(VrxloadTest, DefaultIniIsTheWindowsBesideTheProgram) {
+    const QString program = dir.filePath("vrxload");
+    ASSERT_TRUE(QFile::copy(VRXLOAD_PROGRAM, program));
+    QFile::setPermissions(program, QFile::permissions(VRXLOAD_PROGRAM));
+
+    QProcess missing;
+    missing.setWorkingDirectory(QDir::rootPath());
+    missing.start(program, {"validate"});
+    ProcessRun run = finish(missing);
+    EXPECT_EQ(run.exitCode, 0) << "the run goes on with the initial slots";
+    EXPECT_EQ(run.err, "No file: No INI File found. Expect " + dir.filePath("VRX5520_Loader.INI") +
+                           "\nDefault values are NOT set!\n");
+
+    ASSERT_TRUE(QFile::copy(ini(), dir.filePath("VRX5520_Loader.INI")));
+    QProcess found;
+    found.setWorkingDirectory(QDir::rootPath());
+    found.start(program, {"validate"});
+    run = finish(found);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.out.contains("2      0x00100000  0x2BC\n")) << run.out.toStdString();
+}
+
 TEST_F(VrxloadTest, SigintCancelsTheBootIdWait) {
     startSim({"--silent-at", "boot-id"});
     QProcess p;
