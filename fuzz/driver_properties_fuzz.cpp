@@ -47,10 +47,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const intptr_t index = indexFrom(in);
         const std::string code = in.until('\0');
         switch (kind) {
-            case 0: x9fuzz::call(plugin, decl, GetProperty, {index}, {code}); break;
-            case 1: x9fuzz::call(plugin, decl, SetProperty, {index}, {in.until('\0'), code}); break;
-            case 2: x9fuzz::call(plugin, decl, GetKeyProperty, {0, index}, {code}); break;
-            default: x9fuzz::call(plugin, decl, Send, {}, {code}); break;
+            case 0:
+                x9fuzz::call(plugin, decl, GetProperty, {index}, {code});
+                break;
+            case 1:
+                x9fuzz::call(plugin, decl, SetProperty, {index}, {in.until('\0'), code});
+                break;
+            case 2:
+                x9fuzz::call(plugin, decl, GetKeyProperty, {0, index}, {code});
+                break;
+            default:
+                x9fuzz::call(plugin, decl, Send, {}, {code});
+                break;
         }
     }
 
@@ -59,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (x9fuzz::call(plugin, decl, Add).err == 0) {
         decl.setRecord("");
         check(x9fuzz::call(plugin, decl, SetFirst).err == 0);
-        if (x9fuzz::call(plugin, decl, Next).err == 0 && !text) check(decl.recordText() == "abcdefghij");
+        if (x9fuzz::call(plugin, decl, Next).err == 0 && !text)
+            check(decl.recordText() == "abcdefghij");
     }
     x9host::releaseDeclaration(plugin, decl);
     return 0;

@@ -35,7 +35,9 @@ inline const std::string& scratchFolder() {
     return folder;
 }
 
-inline std::string scratchFile(const std::string& name) { return scratchFolder() + "/" + name; }
+inline std::string scratchFile(const std::string& name) {
+    return scratchFolder() + "/" + name;
+}
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (auto it = ports.begin(); it != ports.end(); ++it) check(it.key() >= 1 && it.key() <= 8);
 
     // The same bytes as one slot value, as a hand-edited file may hold it.
-    const QString raw = QString::fromLatin1(reinterpret_cast<const char*>(data),
-                                            static_cast<qsizetype>(size));
+    const QString raw =
+        QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const vrx::IniSlotValue slot = vrx::ParseIniSlotValue(raw, "/opt/loader");
     check(!slot.path.contains(u'\\'));
     return 0;

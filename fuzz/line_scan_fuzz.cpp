@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     std::vector<uint8_t> bytewise(recordLength + 1, ' '), fast(recordLength + 1, ' ');
     bytewise[recordLength] = fast[recordLength] = kGuard;
-    ascii::LineScan a = ascii::scanLineBytewise(window.data(), available, bytewise.data(),
-                                                recordLength, settings);
+    ascii::LineScan a =
+        ascii::scanLineBytewise(window.data(), available, bytewise.data(), recordLength, settings);
     ascii::LineScan b =
         ascii::scanLine(window.data(), available, fast.data(), recordLength, settings);
 

@@ -22,8 +22,12 @@ struct PluginCase {
     std::string (*encode)(const std::string& record);
 };
 
-std::string binaryBytes(const std::string& record) { return record; }
-std::string textBytes(const std::string& record) { return record + "\r\n"; }
+std::string binaryBytes(const std::string& record) {
+    return record;
+}
+std::string textBytes(const std::string& record) {
+    return record + "\r\n";
+}
 
 const PluginCase kPlugins[] = {
     {"DOS", x9test::dosPlugin, binaryBytes},
