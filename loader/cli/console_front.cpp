@@ -1,6 +1,7 @@
 #include "console_front.h"
 
 #include "loader_state.h"
+#include "wait_for_comm_text.h"
 
 namespace vrx::cli {
 
@@ -11,11 +12,7 @@ const QString kCancelLine = QStringLiteral("\r\n--- Cancel download, closing por
 }  // namespace
 
 QString WaitForCommText() {
-    return QStringLiteral(
-        "Cycle power off/on on the VRX5520 demo board, \r\n"
-        "Make sure that service jumper is installed\r\n"
-        "\r\n"
-        "Waiting for Boot_ID from VRX5520....");
+    return WaitForCommMessage();
 }
 
 ConsoleFront::ConsoleFront(SlotModel& slotModel, ConsoleOutput& out, ConsoleDialogs& dialogs,

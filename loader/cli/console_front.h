@@ -20,7 +20,7 @@
 
 namespace vrx::cli {
 
-// The instruction text of the waiting dialog.
+// What vrxload shows while it waits for the boot ID: the waiting dialog's text.
 QString WaitForCommText();
 
 // What one command left behind, for its exit status.

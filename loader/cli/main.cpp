@@ -97,7 +97,7 @@ int main(int argc, char* argv[]) {
     out.setQuiet(options.quiet);
 
     vrx::LoaderState& state = vrx::loaderState();
-    state.sSlotName = SlotNames();
+    state.sSlotName = vrx::SlotNames();
     const IniChoice ini = chooseIni(options);
     state.sIniFile = ini.file;
     SlotModel slotModel;

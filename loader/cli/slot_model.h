@@ -1,9 +1,7 @@
-// The seven image slots of vrxload, filled as the window fills its slot
-// controls: the initial texts of the slot table, the INI file's values (a
-// missing file shows "CAN'T FIND: "), a file chosen as "Browse" chooses it
-// (name, full path, size "0x" + upper-case hex, ticked) and a typed address
-// normalised as the address boxes normalise it. Like the controls, the model
-// is the only store of slot data while a sequence runs.
+// The seven image slots of vrxload, filled by the same slot rules as the
+// window's slot controls (initial addresses, the INI file, "Browse") and with
+// typed addresses normalised as the address boxes normalise them. Like the
+// controls, the model is the only store of slot data while a sequence runs.
 #pragma once
 
 #include <QString>
@@ -11,6 +9,7 @@
 #include <functional>
 
 #include "loader_state.h"
+#include "slot_rules.h"
 
 namespace vrx::cli {
 
@@ -46,10 +45,9 @@ class SlotModel {
     std::function<void(bool)> primaryFileChanged;
 
   private:
+    void apply(int i, const SlotFill& fill);
+
     std::array<Slot, kSlotCount> slots_;
 };
-
-// The slot names sSlotName holds, by index 0..7.
-const std::array<QString, 8>& SlotNames();
 
 }  // namespace vrx::cli

@@ -20,6 +20,7 @@
 
 #include "link.h"
 #include "loader_state.h"
+#include "slot_rules.h"
 
 namespace vrx {
 
@@ -34,18 +35,17 @@ constexpr int kSlotRowHeight = 46;
 
 struct SlotLook {
     const char* checkCaption;
-    const char* initialAddress;
     const char* addressCaption;
 };
 
 constexpr SlotLook kSlotLook[kSlotCount] = {
-    {"&Primary Boot (IRAM)", "0x0", "IRAM Address"},
-    {"&Secondary Executable (SDRAM)", "0x80000000", "SDRAM Address"},
-    {"&UBoot image", "0x80000000", "SDRAM Address"},
-    {"&RootFS image", "0x80000000", "SDRAM Address"},
-    {"&Kernel image", "0x80000000", "SDRAM Address"},
-    {"&Flash image", "0x00000000", "Flash Address"},
-    {"fl_burn", "0x0", "IRAM Address"},
+    {"&Primary Boot (IRAM)", "IRAM Address"},
+    {"&Secondary Executable (SDRAM)", "SDRAM Address"},
+    {"&UBoot image", "SDRAM Address"},
+    {"&RootFS image", "SDRAM Address"},
+    {"&Kernel image", "SDRAM Address"},
+    {"&Flash image", "Flash Address"},
+    {"fl_burn", "IRAM Address"},
 };
 
 QString indexed(const char* name, int index) {
@@ -145,7 +145,7 @@ void LoaderWindow::buildSlotRow(QWidget* frame, int slot, int top) {
     lblStart_[slot]->setText(look.addressCaption);
     txtStartAddress_[slot] =
         make<QLineEdit>(frame, indexed("txtStartAddress", slot), 134, top + 24, 100, 20);
-    txtStartAddress_[slot]->setText(look.initialAddress);
+    txtStartAddress_[slot]->setText(InitialAddressText(slot));
     lblSize_[slot] = make<QLabel>(frame, indexed("lblSize", slot), 250, top + 24, 34, 20);
     lblSize_[slot]->setText("Size");
     lblCodeSize_[slot] = make<QLabel>(frame, indexed("lblCodeSize", slot), 288, top + 24, 120, 20);

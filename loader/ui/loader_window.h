@@ -19,6 +19,7 @@
 #include "dialogs.h"
 #include "loader_front.h"
 #include "serial_line.h"
+#include "slot_rules.h"
 
 class QAction;
 class QCheckBox;
@@ -111,6 +112,8 @@ class LoaderWindow : public QMainWindow, public LoaderFront {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Copies a slot filling into slot `index`'s controls.
+    void applySlotFill(int index, const SlotFill& fill);
     void buildControls();
     void buildPortFrame();
     QGroupBox* buildSlotFrame(const char* name, const char* caption, int top, int firstSlot,

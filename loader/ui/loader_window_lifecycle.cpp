@@ -19,24 +19,10 @@
 #include "link.h"
 #include "loader_state.h"
 #include "loader_window.h"
+#include "slot_rules.h"
 #include "version.h"
 
 namespace vrx {
-
-namespace {
-
-const std::array<QString, 8> kSlotNames = {
-    QString(),
-    QStringLiteral("Secondary Executable"),
-    QStringLiteral("UBoot image"),
-    QStringLiteral("Root FS image"),
-    QStringLiteral("Kernel image"),
-    QStringLiteral("UBoot marker (0x80000000)"),
-    QStringLiteral("UBoot marker (0x82000000)"),
-    QStringLiteral("maximum address"),
-};
-
-}  // namespace
 
 void LoaderWindow::Form_Load() {
     for (int port = 1; port <= kPortCount; ++port)
@@ -45,7 +31,7 @@ void LoaderWindow::Form_Load() {
     showPortDevice();
 
     LoaderState& state = loaderState();
-    state.sSlotName = kSlotNames;
+    state.sSlotName = SlotNames();
     link_->SetResponseTimeout(false);
     state.bCancel = false;
     txtStatus_->clear();

@@ -13,6 +13,7 @@
 #include "link.h"
 #include "loader_state.h"
 #include "loader_window.h"
+#include "slot_rules.h"
 
 namespace vrx {
 
@@ -37,14 +38,18 @@ void LoaderWindow::cmdBrowse_Click(int index) {
     request.mustExist = true;
     const std::optional<QString> chosen = dialogs_.openFile(request);
     if (!chosen || chosen->isEmpty()) return;
-    const QString& path = *chosen;
-    txtFilNam_[index]->setText(FileNameOf(path));
-    txtFilNam_[index]->setProperty("Tag", path);
-    txtFilNam_[index]->setToolTip(QStringLiteral("Path: ") + DirectoryOf(path));
-    // A file that vanished after choosing keeps the old size text.
-    if (const auto size = FileSizeText(path)) lblCodeSize_[index]->setText(*size);
-    chkExeURK_[index]->setChecked(true);
-    if (index == 0) cmdStartPrimary_->setEnabled(true);
+    applySlotFill(index, BrowsedSlotFill(*chosen));
+}
+
+void LoaderWindow::applySlotFill(int index, const SlotFill& fill) {
+    if (fill.address) txtStartAddress_[index]->setText(*fill.address);
+    if (fill.size) lblCodeSize_[index]->setText(*fill.size);
+    txtFilNam_[index]->setText(fill.name);
+    // The path goes in before the tick: ticking a slot without a file undoes itself.
+    txtFilNam_[index]->setProperty("Tag", fill.path);
+    txtFilNam_[index]->setToolTip(fill.toolTip);
+    chkExeURK_[index]->setChecked(fill.ticked);
+    if (index == 0) cmdStartPrimary_->setEnabled(!fill.path.isEmpty());
 }
 
 void LoaderWindow::txtStartAddress_Validate(int index) {

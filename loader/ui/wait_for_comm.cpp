@@ -10,14 +10,6 @@
 
 namespace vrx {
 
-QString WaitForCommMessage() {
-    return QStringLiteral(
-        "Cycle power off/on on the VRX5520 demo board, \r\n"
-        "Make sure that service jumper is installed\r\n"
-        "\r\n"
-        "Waiting for Boot_ID from VRX5520....");
-}
-
 WaitForCommDialog::WaitForCommDialog(PortWriter writeToPort, std::function<void()> pulseDtr,
                                      QWidget* parent)
     : QDialog(parent), writeToPort_(std::move(writeToPort)), pulseDtr_(std::move(pulseDtr)) {

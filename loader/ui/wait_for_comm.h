@@ -9,14 +9,13 @@
 #include <QDialog>
 #include <functional>
 
+#include "wait_for_comm_text.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace vrx {
-
-// The instruction text of lblMsg.
-QString WaitForCommMessage();
 
 class WaitForCommDialog : public QDialog {
     Q_OBJECT
