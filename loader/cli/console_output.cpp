@@ -29,24 +29,6 @@ QString durationText(qint64 seconds) {
 
 }  // namespace
 
-QString ShownLogText(const QString& logText) {
-    QString shown;
-    shown.reserve(logText.size());
-    for (QChar c : logText) {
-        const char16_t code = c.unicode();
-        if (code == u'\r') continue;
-        if (code == u'\n' || code == u'\t')
-            shown += c;
-        else if (code < 0x20)
-            shown += QChar(char16_t(0x2400 + code));
-        else if (code == 0x7F)
-            shown += QChar(char16_t(0x2421));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
 QString ProgressLine(qint64 sent, qint64 total, double seconds) {
     const double fraction = total > 0 ? double(sent) / double(total) : 0.0;
     const int filled = int(fraction * kBarWidth);

@@ -9,10 +9,9 @@
 #include <QString>
 #include <cstdio>
 
-namespace vrx::cli {
+#include "shown_log_text.h"
 
-// A log text as the window's status box shows it.
-QString ShownLogText(const QString& logText);
+namespace vrx::cli {
 
 // "[#####.....]  12288/32768 bytes  37%  10.9 KiB/s  0:02 left" for a
 // transfer `seconds` after it began.

@@ -15,35 +15,10 @@
 #include "link.h"
 #include "loader_state.h"
 #include "loader_window.h"
+#include "shown_log_text.h"
 #include "wait_for_comm.h"
 
 namespace vrx {
-
-namespace {
-
-// How a log text shows in the text box. The log keeps CR LF line breaks and
-// any received control character as it came; the box shows LF as the line
-// break, drops CR, and shows other control characters as their visible
-// symbols, one shown character (at most) per log character.
-QString shownText(const QString& logText) {
-    QString shown;
-    shown.reserve(logText.size());
-    for (QChar c : logText) {
-        const char16_t code = c.unicode();
-        if (code == u'\r') continue;
-        if (code == u'\n' || code == u'\t')
-            shown += c;
-        else if (code < 0x20)
-            shown += QChar(char16_t(0x2400 + code));
-        else if (code == 0x7F)
-            shown += QChar(char16_t(0x2421));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
-}  // namespace
 
 bool LoaderWindow::slotTicked(int slot) const {
     return chkExeURK_.at(slot)->isChecked();
@@ -78,13 +53,13 @@ void LoaderWindow::writeLog(const QString& text, int replaceLast) {
     cursor.movePosition(QTextCursor::End);
     if (replaceLast > 0 && !logText_.isEmpty()) {
         const qsizetype count = std::min<qsizetype>(replaceLast, logText_.size());
-        const qsizetype shownCount = shownText(logText_.right(count)).size();
+        const qsizetype shownCount = ShownLogText(logText_.right(count)).size();
         logText_.chop(count);
         cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, int(shownCount));
         cursor.removeSelectedText();
     }
     logText_ += text;
-    cursor.insertText(shownText(text));
+    cursor.insertText(ShownLogText(text));
     txtStatus_->setTextCursor(cursor);
     txtStatus_->ensureCursorVisible();
 }
