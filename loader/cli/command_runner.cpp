@@ -1,7 +1,5 @@
 #include "command_runner.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFileInfo>
 
 #include "console_front.h"
@@ -137,16 +135,8 @@ int CommandRunner::script(const QString& file) {
     if (status != kExitOk) return status;
     if (!loaderState().bTerminalMode || !line_.isOpen()) return kExitFailed;
 
-    ScriptHooks hooks;
-    hooks.setStatusPanel = [this](const QString& text) { front_.setStatusPanel(text); };
-    hooks.send = [this](const QByteArray& bytes) {
-        if (!line_.isOpen()) throw SerialError("the port is not open");
-        line_.write(bytes);
-    };
-    hooks.yield = [](bool waitForEvents) {
-        QCoreApplication::processEvents(waitForEvents ? QEventLoop::WaitForMoreEvents
-                                                      : QEventLoop::AllEvents);
-    };
+    const ScriptHooks hooks =
+        LineScriptHooks(line_, [this](const QString& text) { front_.setStatusPanel(text); });
     front_.setControlEnabled(Control::ExecScript, false);
     const int lines = RunScript(info.absoluteFilePath(), hooks);
     front_.setControlEnabled(Control::ExecScript, true);

@@ -1,7 +1,6 @@
 // frmLoader's "Execute Script" menu entry: choose a script file and run it on
 // the open port, with its progress and summary in the status bar.
 #include <QAction>
-#include <QCoreApplication>
 
 #include "loader_state.h"
 #include "loader_window.h"
@@ -20,16 +19,8 @@ void LoaderWindow::mnuExecScript_Click() {
     if (!chosen || chosen->isEmpty()) return;
 
     mnuExecScript_->setEnabled(false);
-    ScriptHooks hooks;
-    hooks.setStatusPanel = [this](const QString& text) { setStatusPanel(text); };
-    hooks.send = [this](const QByteArray& bytes) {
-        if (!line_.isOpen()) throw SerialError("the port is not open");
-        line_.write(bytes);
-    };
-    hooks.yield = [](bool waitForEvents) {
-        QCoreApplication::processEvents(waitForEvents ? QEventLoop::WaitForMoreEvents
-                                                      : QEventLoop::AllEvents);
-    };
+    const ScriptHooks hooks =
+        LineScriptHooks(line_, [this](const QString& text) { setStatusPanel(text); });
     const int lines = RunScript(*chosen, hooks);
     mnuExecScript_->setEnabled(true);
     setStatusPanel(QStringLiteral("%1 script lines executed.").arg(lines));

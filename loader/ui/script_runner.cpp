@@ -1,10 +1,13 @@
 #include "script_runner.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <optional>
 #include <stdexcept>
 
 #include "loader_state.h"
+#include "serial_line.h"
 
 namespace vrx {
 
@@ -92,6 +95,21 @@ int RunScript(const QString& path, const ScriptHooks& hooks) {
     hooks.setStatusPanel(QString());
     state.bBusy = false;
     return counter;
+}
+
+ScriptHooks LineScriptHooks(SerialLine& line,
+                            std::function<void(const QString&)> setStatusPanel) {
+    ScriptHooks hooks;
+    hooks.setStatusPanel = std::move(setStatusPanel);
+    hooks.send = [&line](const QByteArray& bytes) {
+        if (!line.isOpen()) throw SerialError("the port is not open");
+        line.write(bytes);
+    };
+    hooks.yield = [](bool waitForEvents) {
+        QCoreApplication::processEvents(waitForEvents ? QEventLoop::WaitForMoreEvents
+                                                      : QEventLoop::AllEvents);
+    };
+    return hooks;
 }
 
 }  // namespace vrx

@@ -14,6 +14,8 @@
 
 namespace vrx {
 
+class SerialLine;
+
 struct ScriptHooks {
     // Shows a text in the status bar's second panel.
     std::function<void(const QString&)> setStatusPanel;
@@ -24,6 +26,11 @@ struct ScriptHooks {
     // (serial data, a timer, input) has been handled.
     std::function<void(bool waitForEvents)> yield;
 };
+
+// The hooks both front ends run scripts with: bytes go straight onto `line`
+// (a closed port ends the run), and yielding hands the Qt event loop a turn.
+ScriptHooks LineScriptHooks(SerialLine& line,
+                            std::function<void(const QString&)> setStatusPanel);
 
 // The line counter is a 16-bit signed number: the run ends before the line
 // that would take it past this.
