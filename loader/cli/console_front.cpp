@@ -67,16 +67,10 @@ void ConsoleFront::setProgress(float) {
 }
 
 bool ConsoleFront::checkAddresses() {
-    std::array<AddressSlot, 7> inputs;
-    for (int i = 0; i < kSlotCount; ++i) inputs[i] = {slotTicked(i), slotAddress(i), slotSize(i)};
-    LoaderState& st = loaderState();
-    const AddressCheckResult result = CheckAddresses(inputs, st.sSlotName);
-    st.sMsg.clear();
+    const AddressCheckResult result =
+        CheckAddresses(AddressInputsOf(*this), loaderState().sSlotName);
     rows_ = result.rows;
-    for (const AddressMessage& message : result.messages) {
-        st.sMsg = message.text;
-        dialogs_.message(MessageIcon::Exclamation, message.title, st.sMsg);
-    }
+    ShowAddressMessages(result, dialogs_);
     if (!result.ok) outcome_.addressRefused = true;
     return result.ok;
 }

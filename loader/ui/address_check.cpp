@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "dialogs.h"
 #include "hex_text.h"
+#include "loader_front.h"
+#include "loader_state.h"
 
 namespace vrx {
 
@@ -107,6 +110,22 @@ AddressCheckResult CheckAddresses(const std::array<AddressSlot, 7>& slotInputs,
     }
     result.ok = result.messages.empty();
     return result;
+}
+
+std::array<AddressSlot, 7> AddressInputsOf(const LoaderFront& front) {
+    std::array<AddressSlot, 7> inputs;
+    for (int i = 0; i < kSlotCount; ++i)
+        inputs[i] = {front.slotTicked(i), front.slotAddress(i), front.slotSize(i)};
+    return inputs;
+}
+
+void ShowAddressMessages(const AddressCheckResult& result, Dialogs& dialogs) {
+    LoaderState& state = loaderState();
+    state.sMsg.clear();
+    for (const AddressMessage& message : result.messages) {
+        state.sMsg = message.text;
+        dialogs.message(MessageIcon::Exclamation, message.title, state.sMsg);
+    }
 }
 
 }  // namespace vrx

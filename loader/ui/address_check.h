@@ -14,6 +14,9 @@
 
 namespace vrx {
 
+class Dialogs;
+class LoaderFront;
+
 // Digits an address box keeps for `slot`.
 int AddressDigits(int slot);
 
@@ -48,5 +51,12 @@ struct AddressCheckResult {
 // sSlotName.
 AddressCheckResult CheckAddresses(const std::array<AddressSlot, 7>& slotInputs,
                                   const std::array<QString, 8>& names);
+
+// The slots as `front` shows them, indexed by slot number.
+std::array<AddressSlot, 7> AddressInputsOf(const LoaderFront& front);
+
+// Shows the check's messages one by one as exclamation boxes; sMsg holds the
+// last one shown ("" when there is none).
+void ShowAddressMessages(const AddressCheckResult& result, Dialogs& dialogs);
 
 }  // namespace vrx

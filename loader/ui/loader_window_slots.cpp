@@ -62,20 +62,13 @@ void LoaderWindow::cmdValidateAdrs_Click() {
 }
 
 bool LoaderWindow::checkAddresses() {
-    std::array<AddressSlot, 7> slotInputs;
-    for (int i = 0; i < kSlotCount; ++i)
-        slotInputs[i] = {slotTicked(i), slotAddress(i), slotSize(i)};
-    LoaderState& state = loaderState();
-    const AddressCheckResult result = CheckAddresses(slotInputs, state.sSlotName);
-    state.sMsg.clear();
+    const AddressCheckResult result =
+        CheckAddresses(AddressInputsOf(*this), loaderState().sSlotName);
     lvwAdrs_->clear();
     for (const AddressRow& row : result.rows)
         lvwAdrs_->addTopLevelItem(
             new QTreeWidgetItem({QString::number(row.index), row.start, row.size}));
-    for (const AddressMessage& message : result.messages) {
-        state.sMsg = message.text;
-        dialogs_.message(MessageIcon::Exclamation, message.title, state.sMsg);
-    }
+    ShowAddressMessages(result, dialogs_);
     return result.ok;
 }
 
