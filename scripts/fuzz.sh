@@ -34,7 +34,11 @@ build=$(cd "$build" && pwd)
 nice_prefix=()
 
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+# FILEBUFFERS may ask for a buffer of up to 4 GiB on purpose and keeps the old
+# buffer when the allocation fails; capping allocations at 1 GiB (answered with
+# null, not a report) lets the fuzzer take that path instead of stopping at
+# its own malloc limit.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1:max_allocation_size_mb=1024}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 # run_one TARGET LIBFUZZER-OPTIONS...: seeds from the repository, new inputs
