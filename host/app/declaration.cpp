@@ -1,5 +1,7 @@
 #include "declaration.h"
 
+#include "driver_call.h"
+
 #include <algorithm>
 
 namespace x9host {
@@ -32,6 +34,10 @@ void Declaration::setNameForm(int32_t lengthRule) {
     if (lengthRule == -2) name_ = std::string(1, static_cast<char>(text.size())) + text;
     decl_.nameText = name_.c_str();
     decl_.nameLength = lengthRule;
+}
+
+Declaration::~Declaration() {
+    if (calledBy_ && decl_.fcb) releaseDeclaration(*calledBy_, *this);
 }
 
 }  // namespace x9host

@@ -12,6 +12,8 @@
 
 namespace x9host {
 
+class Plugin;
+
 struct DeclarationSpec {
     std::string fileName;
     std::vector<FieldSpec> fields;
@@ -23,6 +25,9 @@ struct DeclarationSpec {
 class Declaration {
   public:
     explicit Declaration(const DeclarationSpec& spec);
+    // Closes the file and lets the driver free its block, as a host does before
+    // it drops a declaration, so nothing the driver allocated outlives it.
+    ~Declaration();
     Declaration(const Declaration&) = delete;
     Declaration& operator=(const Declaration&) = delete;
 
@@ -36,12 +41,16 @@ class Declaration {
     // Gives the name text another length rule (-1 zero-terminated, -2 length
     // byte first), as hosts pass names in several forms.
     void setNameForm(int32_t lengthRule);
+    // The plug-in that was last called with this declaration; it releases the
+    // block when the declaration goes. It must outlive the declaration.
+    void noteCalledBy(const Plugin& plugin) { calledBy_ = &plugin; }
 
   private:
     std::string name_, driver_, owner_;
     RecordDescription description_;
     std::vector<uint8_t> record_;
     Drv_FileDecl decl_{};
+    const Plugin* calledBy_ = nullptr;
 };
 
 }  // namespace x9host

@@ -1,5 +1,8 @@
 #include "driver_call.h"
 
+#include <algorithm>
+#include <array>
+
 #include "drv_op.h"
 #include "host_control.h"
 
@@ -10,12 +13,22 @@ CallResult callDriver(const Plugin& plugin, Declaration& declaration, int32_t co
     std::size_t depth = stringStackDepth();
     for (auto s = strings.rbegin(); s != strings.rend(); ++s)
         Hrt$PushString(s->data(), static_cast<int32_t>(s->size()));
-    // Room past the given arguments, so a driver reading more finds zeros.
-    std::vector<intptr_t> words(args);
-    words.resize(args.size() + 8, 0);
+    // Room past the given arguments, so a driver reading more finds zeros. The
+    // usual few arguments stay on the stack: a heap block per call would weigh
+    // on every benchmark figure of the drivers.
+    constexpr std::size_t kSpare = 8, kOnStack = 16;
+    std::array<intptr_t, kOnStack + kSpare> small{};
+    std::vector<intptr_t> large;
+    intptr_t* words = small.data();
+    if (args.size() > kOnStack) {
+        large.assign(args.size() + kSpare, 0);
+        words = large.data();
+    }
+    std::copy(args.begin(), args.end(), words);
+    declaration.noteCalledBy(plugin);
     uint64_t serial = errorSerial();
     CallResult result;
-    result.ret = plugin.entry()(code, declaration.get(), words.data());
+    result.ret = plugin.entry()(code, declaration.get(), words);
     if (errorSerial() != serial) result.err = errorCode();
     if (pushesResult(code) && stringStackDepth() > 0) {
         HrtString top{};
