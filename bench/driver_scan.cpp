@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver_call.h"
-#include "drv_op.h"
-#include "host_control.h"
+#include "driver_bench_calls.h"
 
 namespace {
 
@@ -20,11 +18,8 @@ constexpr std::size_t kFileBytes = 64u << 20;
 constexpr std::size_t kRecords = kFileBytes / kRecord;
 constexpr std::size_t kAppends = 200000;
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using x9bench::Clock;
+using x9bench::secondsSince;
 
 void makeFile(const std::string& path) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -44,50 +39,6 @@ double freadScan(const std::string& path, std::size_t& records) {
     while (std::fread(record, 1, kRecord, in) > 0) ++records;
     double seconds = secondsSince(start);
     std::fclose(in);
-    return seconds;
-}
-
-x9host::DeclarationSpec specFor(const std::string& path, const std::string& driver) {
-    x9host::DeclarationSpec spec;
-    spec.fileName = path;
-    spec.fields = *x9host::parseFieldList("18:100");
-    spec.driverString = driver;
-    spec.attributes = kDeclCreateAllowed;
-    return spec;
-}
-
-// The hot loop calls the entry as the host does, without the console's
-// bookkeeping around each call.
-double driverScan(const x9host::Plugin& plugin, const std::string& path, const std::string& driver,
-                  std::size_t& records) {
-    x9host::Declaration decl(specFor(path, driver));
-    x9host::callDriver(plugin, decl, Open, {0x12});
-    x9host::callDriver(plugin, decl, SetFirst);
-    const intptr_t args[4] = {};
-    records = 0;
-    auto start = Clock::now();
-    for (;;) {
-        uint64_t serial = x9host::errorSerial();
-        plugin.entry()(Next, decl.get(), args);
-        if (x9host::errorSerial() != serial) break;
-        ++records;
-    }
-    double seconds = secondsSince(start);
-    x9host::releaseDeclaration(plugin, decl);
-    return seconds;
-}
-
-double driverAppends(const x9host::Plugin& plugin, const std::string& path) {
-    x9host::Declaration decl(specFor(path, ""));
-    x9host::callDriver(plugin, decl, Create);
-    x9host::callDriver(plugin, decl, Open, {0x12});
-    decl.setRecord("appended record");
-    const intptr_t args[4] = {};
-    auto start = Clock::now();
-    for (std::size_t i = 0; i < kAppends; ++i) plugin.entry()(Add, decl.get(), args);
-    x9host::callDriver(plugin, decl, Flush);
-    double seconds = secondsSince(start);
-    x9host::releaseDeclaration(plugin, decl);
     return seconds;
 }
 
@@ -122,16 +73,20 @@ int main(int argc, char** argv) {
     double baseline = freadScan(data, count);
     double baselinePerSecond = count / baseline;
     report("fread loop (baseline)", count, baseline, baselinePerSecond);
-    double a = driverScan(plugin, data, "", count);
+    double a = x9bench::driverScan(plugin, x9bench::specFor(data, "", kRecord), count);
     report("Next scan, exclusive defaults", count, a, baselinePerSecond);
-    double b = driverScan(plugin, data, "/FILEBUFFERS=128", count);
+    double b =
+        x9bench::driverScan(plugin, x9bench::specFor(data, "/FILEBUFFERS=128", kRecord), count);
     report("Next scan, FILEBUFFERS=128", count, b, baselinePerSecond);
     std::printf("target for FILEBUFFERS=128: at least 0.50x\n");
 
     double plainAppends = fwriteAppends(appends);
     double plainPerSecond = kAppends / plainAppends;
     report("fwrite appends (baseline)", kAppends, plainAppends, plainPerSecond);
-    report("Add, exclusive defaults", kAppends, driverAppends(plugin, appends), plainPerSecond);
+    report("Add, exclusive defaults", kAppends,
+           x9bench::driverAppends(plugin, x9bench::specFor(appends, "", kRecord), "appended record",
+                                  kAppends),
+           plainPerSecond);
 
     std::filesystem::remove(data);
     std::filesystem::remove(appends);

@@ -13,9 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "driver_call.h"
-#include "drv_op.h"
-#include "host_control.h"
+#include "driver_bench_calls.h"
 
 namespace {
 
@@ -24,11 +22,8 @@ constexpr std::size_t kFileBytes = 64u << 20;
 constexpr std::size_t kAppends = 200000;
 constexpr std::size_t kChunk = 1 << 16;
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using x9bench::Clock;
+using x9bench::secondsSince;
 
 std::size_t makeFile(const std::string& path) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -88,50 +83,6 @@ double memchrScan(const std::string& path, std::size_t& lines) {
     return seconds + (record[0] == 1 ? 1e-9 : 0);  // keeps the copies alive
 }
 
-x9host::DeclarationSpec specFor(const std::string& path, const std::string& driver) {
-    x9host::DeclarationSpec spec;
-    spec.fileName = path;
-    spec.fields = *x9host::parseFieldList("18:" + std::to_string(kRecord));
-    spec.driverString = driver;
-    spec.attributes = kDeclCreateAllowed;
-    return spec;
-}
-
-// The hot loop calls the entry as the host does, without the console's
-// bookkeeping around each call.
-double driverScan(const x9host::Plugin& plugin, const std::string& path, const std::string& driver,
-                  std::size_t& lines) {
-    x9host::Declaration decl(specFor(path, driver));
-    x9host::callDriver(plugin, decl, Open, {0x12});
-    x9host::callDriver(plugin, decl, SetFirst);
-    const intptr_t args[4] = {};
-    lines = 0;
-    auto start = Clock::now();
-    for (;;) {
-        uint64_t serial = x9host::errorSerial();
-        plugin.entry()(Next, decl.get(), args);
-        if (x9host::errorSerial() != serial) break;
-        ++lines;
-    }
-    double seconds = secondsSince(start);
-    x9host::releaseDeclaration(plugin, decl);
-    return seconds;
-}
-
-double driverAppends(const x9host::Plugin& plugin, const std::string& path) {
-    x9host::Declaration decl(specFor(path, ""));
-    x9host::callDriver(plugin, decl, Create);
-    x9host::callDriver(plugin, decl, Open, {0x12});
-    decl.setRecord("an appended line of some sixty bytes, cut at its last letter");
-    const intptr_t args[4] = {};
-    auto start = Clock::now();
-    for (std::size_t i = 0; i < kAppends; ++i) plugin.entry()(Add, decl.get(), args);
-    x9host::callDriver(plugin, decl, Flush);
-    double seconds = secondsSince(start);
-    x9host::releaseDeclaration(plugin, decl);
-    return seconds;
-}
-
 double fwriteAppends(const std::string& path) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     const char line[] = "an appended line of some sixty bytes, cut at its last letter\r\n";
@@ -170,9 +121,10 @@ int main(int argc, char** argv) {
     double memchrPerSecond = memchrCount / m;
     report("std::getline loop (baseline)", count, g, getlinePerSecond, memchrPerSecond);
     report("memchr loop (baseline)", memchrCount, m, getlinePerSecond, memchrPerSecond);
-    double a = driverScan(plugin, data, "", count);
+    double a = x9bench::driverScan(plugin, x9bench::specFor(data, "", kRecord), count);
     report("Next scan, exclusive defaults", count, a, getlinePerSecond, memchrPerSecond);
-    double b = driverScan(plugin, data, "/FILEBUFFERS=128", count);
+    double b =
+        x9bench::driverScan(plugin, x9bench::specFor(data, "/FILEBUFFERS=128", kRecord), count);
     report("Next scan, FILEBUFFERS=128", count, b, getlinePerSecond, memchrPerSecond);
     if (count != made) std::printf("line count differs: file has %zu\n", made);
     std::printf("target for FILEBUFFERS=128: at least 1.00x getline\n");
@@ -181,7 +133,9 @@ int main(int argc, char** argv) {
     double plainPerSecond = kAppends / plainAppends;
     std::printf("%-34s %9zu in %7.3f s  %12.0f /s\n", "fwrite appends (baseline)", kAppends,
                 plainAppends, plainPerSecond);
-    double added = driverAppends(plugin, appends);
+    double added = x9bench::driverAppends(
+        plugin, x9bench::specFor(appends, "", kRecord),
+        "an appended line of some sixty bytes, cut at its last letter", kAppends);
     std::printf("%-34s %9zu in %7.3f s  %12.0f /s  fwrite %.2fx\n", "Add, exclusive defaults",
                 kAppends, added, kAppends / added, (kAppends / added) / plainPerSecond);
 
