@@ -240,6 +240,7 @@ class Board : public QObject {
 
     // boot ROM and primary loader (board_boot.cpp)
     void feedBootRom(quint8 byte);
+    bool takeLoadHeader(quint8 byte);
     void feedBootLoad(quint8 byte);
     void startIramProgram();
     void feedPrimary(quint8 byte);

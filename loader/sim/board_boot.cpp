@@ -49,14 +49,21 @@ void Board::feedBootRom(quint8 byte) {
     }
 }
 
+// Gathers the 32-bit start address and size that precede every load; true
+// once both have arrived and are stored in `target_`.
+bool Board::takeLoadHeader(quint8 byte) {
+    pending_.append(char(byte));
+    if (pending_.size() < kFieldsSize) return false;
+    target_->address = le32(pending_, 0);
+    target_->size = le32(pending_, 4);
+    pending_.clear();
+    headerDone_ = true;
+    return true;
+}
+
 void Board::feedBootLoad(quint8 byte) {
     if (!headerDone_) {
-        pending_.append(char(byte));
-        if (pending_.size() < kFieldsSize) return;
-        target_->address = le32(pending_, 0);
-        target_->size = le32(pending_, 4);
-        pending_.clear();
-        headerDone_ = true;
+        if (!takeLoadHeader(byte)) return;
         note(QString("boot ROM: IRAM load at %1, %2 bytes")
                  .arg(hexValue(target_->address))
                  .arg(target_->size));
@@ -118,12 +125,7 @@ void Board::feedPrimary(quint8 byte) {
 
 void Board::feedPrimaryLoad(quint8 byte) {
     if (!headerDone_) {
-        pending_.append(char(byte));
-        if (pending_.size() < kFieldsSize) return;
-        target_->address = le32(pending_, 0);
-        target_->size = le32(pending_, 4);
-        pending_.clear();
-        headerDone_ = true;
+        if (!takeLoadHeader(byte)) return;
         note(QString("primary loader: '%1' at %2, %3 bytes")
                  .arg(command_)
                  .arg(hexValue(target_->address))
