@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // The window as the driver hands it: exactly `available` readable bytes.
     const auto available = static_cast<uint32_t>(window.size());
 
-    std::vector<uint8_t> bytewise(recordLength + 1, ' '), fast(recordLength + 1, ' ');
+    // scanLine fills the whole record itself, so its record starts as litter.
+    std::vector<uint8_t> bytewise(recordLength + 1, ' '), fast(recordLength + 1, 0xA5);
     bytewise[recordLength] = fast[recordLength] = kGuard;
     ascii::LineScan a =
         ascii::scanLineBytewise(window.data(), available, bytewise.data(), recordLength, settings);

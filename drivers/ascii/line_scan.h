@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace ascii {
 
@@ -27,12 +28,44 @@ struct LineScan {
     bool terminatorMet = false;
 };
 
-// Both scan the line starting at window[0]; available is the number of
-// window bytes before the end of the file (at most recordLength plus the
-// terminator length matter). The record must be blank-filled beforehand.
+// Whether the whole terminator starts at `at`, with `left` bytes there.
+// Terminators are a byte or two, where a loop beats a call to memcmp.
+inline bool terminatorAt(const uint8_t* at, uint32_t left, const ScanSettings& settings) {
+    if (left < settings.terminatorLength) return false;
+    for (uint32_t i = 0; i < settings.terminatorLength; ++i)
+        if (at[i] != settings.terminator[i]) return false;
+    return true;
+}
+
+// Copies window bytes into the record up to the first byte in [0, reach)
+// that stops a plain copy: the terminator's first byte, a TAB, or a Ctrl-Z
+// that counts. Answers that byte's index, reach when there is none. Record
+// bytes from there up to reach may have been written as well.
+uint32_t copyToStop(const uint8_t* window, uint32_t reach, uint8_t* record, uint8_t terminator,
+                    bool ctrlZIsData);
+
+// The byte-by-byte scan of the line starting at window[0]; available is the
+// number of window bytes before the end of the file (at most recordLength
+// plus the terminator length matter). The record must be blank-filled
+// beforehand.
 LineScan scanLineBytewise(const uint8_t* window, uint32_t available, uint8_t* record,
                           uint32_t recordLength, const ScanSettings& settings);
-LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record, uint32_t recordLength,
-                  const ScanSettings& settings);
+
+// The same scan, filling the whole record itself: the line, then blanks.
+// The fast path is taken when the first stop byte within the record's reach
+// begins the whole terminator; the byte-by-byte scan would copy the same
+// bytes and stop there. Inline, so the result stays in registers instead of
+// taking a round trip through the stack.
+inline LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record,
+                         uint32_t recordLength, const ScanSettings& settings) {
+    uint32_t reach = available < recordLength ? available : recordLength;
+    uint32_t k = copyToStop(window, reach, record, settings.terminator[0], settings.ctrlZIsData);
+    if (k < reach && terminatorAt(window + k, available - k, settings)) {
+        if (recordLength > k) std::memset(record + k, kBlank, recordLength - k);
+        return LineScan{k + settings.terminatorLength, k, true};
+    }
+    if (recordLength > 0) std::memset(record, kBlank, recordLength);
+    return scanLineBytewise(window, available, record, recordLength, settings);
+}
 
 }  // namespace ascii

@@ -227,8 +227,11 @@ int32_t readLine(Drv_FCB& fcb, uint32_t position) {
     if (drv::takeFileSize(fcb, size) != 0) return kFailed;
     if (position - 1 >= size) return kEndOfFile;
     fcb.currentPosition = position - 1;
-    if (recordLength(fcb) > 0) std::memset(fcb.recordBuffer, kBlank, recordLength(fcb));
-    if (int32_t error = scanInto(fcb, fcb.currentPosition, size); error != 0) return error;
+    if (int32_t error = scanInto(fcb, fcb.currentPosition, size); error != 0) {
+        // The scan fills the record itself; a read that fails here leaves it blank.
+        if (recordLength(fcb) > 0) std::memset(fcb.recordBuffer, kBlank, recordLength(fcb));
+        return error;
+    }
     if (hasOem(fcb)) Hrt$OEMTOANSIdesc(fcb.recordBuffer, classOf(fcb));
     fcb.driverFlags |= kFlagCurrent;
     return 0;
@@ -261,7 +264,6 @@ int32_t writeLine(Drv_FCB& fcb, uint32_t position, uint32_t length) {
 }
 
 bool TextRecords::perform(drv::Operation& op) {
-    if (drv::performPositionValue(op)) return true;
     Drv_FCB& fcb = *op.fcb;
     uint32_t full = recordLength(fcb);
     switch (op.code) {
@@ -303,7 +305,7 @@ bool TextRecords::perform(drv::Operation& op) {
             op.result = 0;
             return true;
         default:
-            return false;
+            return drv::performPositionValue(op);
     }
 }
 

@@ -120,13 +120,9 @@ int32_t BufferedFile::seek(uint32_t offset) {
     return 0;
 }
 
-const uint8_t* BufferedFile::fetch(uint32_t offset, uint32_t count) {
-    // Without caching, direct writes bypass the buffer, so it is always loaded afresh.
-    if (caching() && !(flags_ & kUnloaded) && windowStart_ <= offset &&
-        uint64_t{offset} + count <= uint64_t{windowStart_} + windowFill_) {
-        windowCursor_ = offset - windowStart_;
-        return data_ + windowCursor_;
-    }
+// Without caching, direct writes bypass the buffer, so fetch always loads it
+// afresh.
+const uint8_t* BufferedFile::load(uint32_t offset, uint32_t count) {
     if (flush() != 0) return nullptr;
     if (!data_ || count > capacity_) return nullptr;
     if (osSeek(offset) != 0) return nullptr;

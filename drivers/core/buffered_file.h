@@ -22,7 +22,16 @@ class BufferedFile {
 
     int32_t seek(uint32_t offset);
     // Makes [offset, offset + count) readable in the window; null on failure.
-    const uint8_t* fetch(uint32_t offset, uint32_t count);
+    // Inline while the window already holds the bytes, as it does for all
+    // but one record in a window's worth of a sequential scan.
+    const uint8_t* fetch(uint32_t offset, uint32_t count) {
+        if (caching() && !unloaded() && windowStart_ <= offset &&
+            uint64_t{offset} + count <= uint64_t{windowStart_} + windowFill_) {
+            windowCursor_ = offset - windowStart_;
+            return data_ + windowCursor_;
+        }
+        return load(offset, count);
+    }
     int32_t read(void* destination, uint32_t count);    // count read or -1
     int32_t write(const void* source, uint32_t count);  // count or -1
     int32_t flush();
@@ -49,6 +58,7 @@ class BufferedFile {
     static constexpr uint8_t kOwned = 0x4;
     static constexpr uint8_t kUnloaded = 0x8;
 
+    const uint8_t* load(uint32_t offset, uint32_t count);  // fetch from the file
     void adopt(uint8_t* data, uint32_t size, bool owned);
     void releaseBuffer();
     int32_t writeThrough(const void* source, uint32_t count);

@@ -1,6 +1,7 @@
 // The entry every operation goes through: the prologue (block, strings, key,
 // state check), the operation, and the epilogue (trace, state update, result
 // string, error report), in that fixed order.
+#include <array>
 #include <cstring>
 
 #include "block.h"
@@ -15,21 +16,57 @@ namespace {
 
 constexpr int32_t kUnsupported = 80;
 
+// The code lists of the entry's steps, folded into one byte per code so each
+// call looks its code up once.
+enum CodeRule : uint8_t {
+    kPopsA = 0x01,
+    kPopsB = 0x02,
+    kKeyScoped = 0x04,
+    kPushesResult = 0x08,
+    kDiscardsStale = 0x10,
+};
+
+constexpr uint8_t rulesOf(int32_t code) {
+    return (popsStringA(code) ? kPopsA : 0) | (popsStringB(code) ? kPopsB : 0) |
+           (isKeyScoped(code) ? kKeyScoped : 0) | (pushesResult(code) ? kPushesResult : 0) |
+           (discardsStaleBlock(code) ? kDiscardsStale : 0);
+}
+
+constexpr int32_t kRuledCodes = 96;
+constexpr auto kCodeRules = [] {
+    std::array<uint8_t, kRuledCodes> rules{};
+    for (int32_t code = 0; code < kRuledCodes; ++code) rules[code] = rulesOf(code);
+    return rules;
+}();
+static_assert(
+    [] {
+        for (int32_t code = kRuledCodes; code < 1024; ++code)
+            if (rulesOf(code) != 0) return false;
+        return true;
+    }(),
+    "every code with a rule lies below kRuledCodes");
+
+uint8_t rulesFor(int32_t code) {
+    return code >= 0 && code < kRuledCodes ? kCodeRules[code] : 0;
+}
+
 struct EntryState {
+    uint8_t rules = 0;
     bool madeBlock = false;
+    bool redirected = false;
     bool deferredDiscard = false;
     bool clockNoted = false;
     int32_t startTicks = 0;
 };
 
-void popStrings(Operation& op) {
-    if (popsStringA(op.code)) Hrt$PopTemp(&op.stringA);
-    if (popsStringB(op.code)) Hrt$PopTemp(&op.stringB);
+void popStrings(Operation& op, uint8_t rules) {
+    if (rules & kPopsA) Hrt$PopTemp(&op.stringA);
+    if (rules & kPopsB) Hrt$PopTemp(&op.stringB);
 }
 
-void freeStrings(Operation& op) {
-    if (popsStringA(op.code)) Hrt$freestr(&op.stringA);
-    if (popsStringB(op.code)) Hrt$freestr(&op.stringB);
+void freeStrings(Operation& op, uint8_t rules) {
+    if (rules & kPopsA) Hrt$freestr(&op.stringA);
+    if (rules & kPopsB) Hrt$freestr(&op.stringB);
 }
 
 bool blockIsStale(const Drv_FCB* fcb) {
@@ -196,9 +233,9 @@ void epilogue(const DriverDefinition& driver, Operation& op, const EntryState& s
         int32_t elapsed = state.clockNoted ? Hrt$clock() - state.startTicks : 0;
         drv_TraceOp(fcb, op.kcb, driver.registration->driverName, op.code, op.error, elapsed);
     }
-    freeStrings(op);
+    freeStrings(op, state.rules);
     if (fcb) drv_update_state(fcb, op.kcb, op.code, op.error, state.madeBlock ? 1 : 0);
-    if (pushesResult(op.code)) {
+    if (state.rules & kPushesResult) {
         if (fcb) {
             Hrt$PushString(op.resultText.data(), static_cast<int32_t>(op.resultText.size()));
             if (fcb->controlFlags & kCtlDiscard) Hrt$StackHeap();
@@ -220,6 +257,49 @@ void epilogue(const DriverDefinition& driver, Operation& op, const EntryState& s
     if (op.error != 0 && (op.code == 2 || op.code == AtEnd)) op.result = 1;
 }
 
+// The steps before the operation: stale block, redirection look-up,
+// strings, block, clock, key and state check. False when the operation must
+// not run; op.error then says why.
+bool prologue(const DriverDefinition& driver, Operation& op, EntryState& state,
+              intptr_t& remoteFile) {
+    Drv_FileDecl* declaration = op.declaration;
+    if ((state.rules & kDiscardsStale) && blockIsStale(declaration->fcb)) {
+        if (op.code == Close)
+            state.deferredDiscard = true;
+        else
+            detachBlock(*declaration);
+    }
+    state.redirected = isRedirected(*declaration);
+    int32_t lookUpError = state.redirected ? lookUpRemoteFile(*declaration, remoteFile) : 0;
+    popStrings(op, state.rules);
+    if (lookUpError != 0) {
+        op.error = lookUpError;
+        return false;
+    }
+    if (!declaration->fcb) {
+        state.madeBlock = true;
+        op.error = attachBlock(driver, *declaration);
+        if (op.error != 0) {
+            if (declaration->fcb) declaration->fcb->controlFlags |= kCtlDiscard;
+            return false;
+        }
+        setUpTrace(driver, *declaration->fcb);
+    }
+    op.fcb = declaration->fcb;
+    if (op.fcb->traceOn) {
+        state.clockNoted = true;
+        state.startTicks = Hrt$clock();
+    }
+    if (state.rules & kKeyScoped) {
+        const auto* key = reinterpret_cast<const Drv_KeyDecl*>(op.arg(0));
+        op.kcb = key ? key->kcb : nullptr;
+        if (op.args) ++op.args;
+    }
+    op.error =
+        drv_check_state(op.fcb, op.kcb, op.code, (state.rules & kPopsA) ? &op.stringA : nullptr);
+    return op.error == 0;
+}
+
 }  // namespace
 
 int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* declaration,
@@ -231,44 +311,10 @@ int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* dec
     op.declaration = declaration;
     op.args = args;
     EntryState state;
-
-    if (discardsStaleBlock(code) && blockIsStale(declaration->fcb)) {
-        if (code == Close)
-            state.deferredDiscard = true;
-        else
-            detachBlock(*declaration);
-    }
+    state.rules = rulesFor(code);
     intptr_t remoteFile = 0;
-    bool redirected = isRedirected(*declaration);
-    int32_t lookUpError = redirected ? lookUpRemoteFile(*declaration, remoteFile) : 0;
-    popStrings(op);
-    if (lookUpError != 0) {
-        op.error = lookUpError;
-        epilogue(driver, op, state);
-        return op.result;
-    }
-    if (!declaration->fcb) {
-        state.madeBlock = true;
-        op.error = attachBlock(driver, *declaration);
-        if (op.error != 0) {
-            if (declaration->fcb) declaration->fcb->controlFlags |= kCtlDiscard;
-            epilogue(driver, op, state);
-            return op.result;
-        }
-        setUpTrace(driver, *declaration->fcb);
-    }
-    op.fcb = declaration->fcb;
-    if (op.fcb->traceOn) {
-        state.clockNoted = true;
-        state.startTicks = Hrt$clock();
-    }
-    if (isKeyScoped(code)) {
-        const auto* key = reinterpret_cast<const Drv_KeyDecl*>(op.arg(0));
-        op.kcb = key ? key->kcb : nullptr;
-        if (op.args) ++op.args;
-    }
-    op.error = drv_check_state(op.fcb, op.kcb, code, popsStringA(code) ? &op.stringA : nullptr);
-    if (op.error == 0 && !(redirected && forwardOperation(driver, op, remoteFile)) &&
+    if (prologue(driver, op, state, remoteFile) &&
+        !(state.redirected && forwardOperation(driver, op, remoteFile)) &&
         !driver.layer->perform(op))
         performCore(driver, op);
     epilogue(driver, op, state);

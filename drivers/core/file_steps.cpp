@@ -38,8 +38,8 @@ int32_t lockAttempt(Drv_FCB& fcb) {
 
 }  // namespace
 
-BufferedFile& fileOf(Drv_FCB& fcb) {
-    if (!fcb.file) fcb.file = std::make_unique<BufferedFile>().release();
+BufferedFile& makeFile(Drv_FCB& fcb) {
+    fcb.file = std::make_unique<BufferedFile>().release();
     return *fcb.file;
 }
 
@@ -156,12 +156,10 @@ int32_t unlockFile(Drv_FCB& fcb) {
     return fileOf(fcb).unlock(kLockOffset, kLockLength);
 }
 
-int32_t takeFileSize(Drv_FCB& fcb, uint32_t& size) {
-    if ((fcb.driverFlags & kFlagShared) && !(fcb.driverFlags & kFlagCaching)) {
-        int64_t length = fcb.file ? fcb.file->length() : -1;
-        if (length < 0) return 5;
-        fcb.fileSize = static_cast<uint32_t>(length);
-    }
+int32_t refreshFileSize(Drv_FCB& fcb, uint32_t& size) {
+    int64_t length = fcb.file ? fcb.file->length() : -1;
+    if (length < 0) return 5;
+    fcb.fileSize = static_cast<uint32_t>(length);
     size = fcb.fileSize;
     return 0;
 }

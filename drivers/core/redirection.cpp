@@ -20,7 +20,6 @@ constexpr int32_t kUnsupported = 80;
 constexpr int32_t kNoRemoteDriver = 95;
 constexpr int32_t kNoRemoteFile = 96;
 constexpr int32_t kCreateRefused = 54;
-constexpr uint8_t kRedirectedBit = 0x01;
 
 struct RedirectEntry : HashElement {
     char* target = nullptr;
@@ -170,10 +169,6 @@ void destroyRedirectionTable() {
     std::lock_guard lock(tableMutex);
     table.reset();
     moduleRedirected = false;
-}
-
-bool isRedirected(const Drv_FileDecl& declaration) {
-    return declaration.redirected & kRedirectedBit;
 }
 
 bool someFileRedirected() {

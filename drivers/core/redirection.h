@@ -12,7 +12,12 @@ namespace drv {
 void createRedirectionTable();
 void destroyRedirectionTable();
 
-bool isRedirected(const Drv_FileDecl& declaration);
+// The declaration's redirected byte: bit 0 marks a file handed to a remote driver.
+inline constexpr uint8_t kRedirectedBit = 0x01;
+
+inline bool isRedirected(const Drv_FileDecl& declaration) {
+    return declaration.redirected & kRedirectedBit;
+}
 // Some declaration of this plug-in is redirected; local opens are refused.
 bool someFileRedirected();
 

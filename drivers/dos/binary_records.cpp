@@ -138,7 +138,6 @@ int32_t countRecords(Drv_FCB& fcb, uint32_t& count) {
 }
 
 bool BinaryRecords::perform(drv::Operation& op) {
-    if (drv::performPositionValue(op)) return true;
     Drv_FCB& fcb = *op.fcb;
     uint32_t full = recordLength(fcb);
     switch (op.code) {
@@ -191,7 +190,7 @@ bool BinaryRecords::perform(drv::Operation& op) {
             return true;
         }
         default:
-            return false;
+            return drv::performPositionValue(op);
     }
 }
 
