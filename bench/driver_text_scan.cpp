@@ -3,7 +3,7 @@
 // exclusive open's defaults and (b) with FILEBUFFERS=128, against a
 // std::getline loop and a memchr line-splitting loop over the same file;
 // then appends per second against a plain fwrite loop of the same lines.
-// Each figure is the fastest of a few runs.
+// Each figure is the fastest of a few runs, the runs taking turns.
 //   driver_text_scan_bench [FOLDER]   (default: the system's temporary folder)
 #include <chrono>
 #include <cstdio>
@@ -113,37 +113,39 @@ int main(int argc, char** argv) {
     std::size_t made = makeFile(data);
     x9host::Plugin plugin(X9ASCX_PATH);
 
-    std::size_t count = 0;
+    std::size_t count = 0, memchrCount = 0, exclusiveCount = 0, bufferedCount = 0;
     getlineScan(data, count);  // warms the page cache for every run below
-    double g = x9bench::fastestOf([&] { return getlineScan(data, count); });
+    auto scan = [&](const char* driver, std::size_t& records) {
+        return x9bench::driverScan(plugin, x9bench::specFor(data, driver, kRecord), records);
+    };
+    auto [g, m, a, b] = x9bench::fastestInTurns<4>({
+        [&] { return getlineScan(data, count); },
+        [&] { return memchrScan(data, memchrCount); },
+        [&] { return scan("", exclusiveCount); },
+        [&] { return scan("/FILEBUFFERS=128", bufferedCount); },
+    });
     double getlinePerSecond = count / g;
-    std::size_t memchrCount = 0;
-    double m = x9bench::fastestOf([&] { return memchrScan(data, memchrCount); });
     double memchrPerSecond = memchrCount / m;
     report("std::getline loop (baseline)", count, g, getlinePerSecond, memchrPerSecond);
     report("memchr loop (baseline)", memchrCount, m, getlinePerSecond, memchrPerSecond);
-    auto scan = [&](const char* driver) {
-        return x9bench::fastestOf([&] {
-            return x9bench::driverScan(plugin, x9bench::specFor(data, driver, kRecord), count);
-        });
-    };
-    double a = scan("");
-    report("Next scan, exclusive defaults", count, a, getlinePerSecond, memchrPerSecond);
-    double b = scan("/FILEBUFFERS=128");
-    report("Next scan, FILEBUFFERS=128", count, b, getlinePerSecond, memchrPerSecond);
-    if (count != made) std::printf("line count differs: file has %zu\n", made);
+    report("Next scan, exclusive defaults", exclusiveCount, a, getlinePerSecond, memchrPerSecond);
+    report("Next scan, FILEBUFFERS=128", bufferedCount, b, getlinePerSecond, memchrPerSecond);
+    for (std::size_t counted : {count, memchrCount, exclusiveCount, bufferedCount})
+        if (counted != made) std::printf("line count differs: %zu, file has %zu\n", counted, made);
     std::printf("target for FILEBUFFERS=128: at least 1.00x getline\n");
 
-    double plainAppends = x9bench::fastestOf([&] { return fwriteAppends(appends); });
+    auto [plainAppends, added] = x9bench::fastestInTurns<2>({
+        [&] { return fwriteAppends(appends); },
+        [&] {
+            std::filesystem::remove(appends);
+            return x9bench::driverAppends(
+                plugin, x9bench::specFor(appends, "", kRecord),
+                "an appended line of some sixty bytes, cut at its last letter", kAppends);
+        },
+    });
     double plainPerSecond = kAppends / plainAppends;
     std::printf("%-34s %9zu in %7.3f s  %12.0f /s\n", "fwrite appends (baseline)", kAppends,
                 plainAppends, plainPerSecond);
-    double added = x9bench::fastestOf([&] {
-        std::filesystem::remove(appends);
-        return x9bench::driverAppends(
-            plugin, x9bench::specFor(appends, "", kRecord),
-            "an appended line of some sixty bytes, cut at its last letter", kAppends);
-    });
     std::printf("%-34s %9zu in %7.3f s  %12.0f /s  fwrite %.2fx\n", "Add, exclusive defaults",
                 kAppends, added, kAppends / added, (kAppends / added) / plainPerSecond);
 
