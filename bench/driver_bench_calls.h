@@ -40,17 +40,6 @@ std::array<double, N> fastestInTurns(const std::array<std::function<double()>, N
     return best;
 }
 
-// A declaration of one text field of `recordLength` bytes over `path`.
-inline x9host::DeclarationSpec specFor(const std::string& path, const std::string& driver,
-                                       std::size_t recordLength) {
-    x9host::DeclarationSpec spec;
-    spec.fileName = path;
-    spec.fields = *x9host::parseFieldList("18:" + std::to_string(recordLength));
-    spec.driverString = driver;
-    spec.attributes = kDeclCreateAllowed;
-    return spec;
-}
-
 // Seconds for a Next scan from the first record to the end; `records` counts
 // the records read.
 inline double driverScan(const x9host::Plugin& plugin, const x9host::DeclarationSpec& spec,

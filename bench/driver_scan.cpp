@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     std::size_t count = 0, exclusiveCount = 0, bufferedCount = 0;
     freadScan(data, count);  // warms the page cache for every run below
     auto scan = [&](const char* driver, std::size_t& records) {
-        return x9bench::driverScan(plugin, x9bench::specFor(data, driver, kRecord), records);
+        return x9bench::driverScan(plugin, x9host::textFieldSpec(data, kRecord, driver), records);
     };
     auto [baseline, a, b] = x9bench::fastestInTurns<3>({
         [&] { return freadScan(data, count); },
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         [&] { return fwriteAppends(appends); },
         [&] {
             std::filesystem::remove(appends);
-            return x9bench::driverAppends(plugin, x9bench::specFor(appends, "", kRecord),
+            return x9bench::driverAppends(plugin, x9host::textFieldSpec(appends, kRecord, ""),
                                           "appended record", kAppends);
         },
     });

@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     std::size_t count = 0, memchrCount = 0, exclusiveCount = 0, bufferedCount = 0;
     getlineScan(data, count);  // warms the page cache for every run below
     auto scan = [&](const char* driver, std::size_t& records) {
-        return x9bench::driverScan(plugin, x9bench::specFor(data, driver, kRecord), records);
+        return x9bench::driverScan(plugin, x9host::textFieldSpec(data, kRecord, driver), records);
     };
     auto [g, m, a, b] = x9bench::fastestInTurns<4>({
         [&] { return getlineScan(data, count); },
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
         [&] {
             std::filesystem::remove(appends);
             return x9bench::driverAppends(
-                plugin, x9bench::specFor(appends, "", kRecord),
+                plugin, x9host::textFieldSpec(appends, kRecord, ""),
                 "an appended line of some sixty bytes, cut at its last letter", kAppends);
         },
     });

@@ -27,16 +27,7 @@ inline std::vector<std::string> runAsciiScript(const std::string& script,
     return lines;
 }
 
-inline x9host::DeclarationSpec textSpec(const std::string& path, int32_t recordLength,
-                                        const std::string& driverString = {},
-                                        uint8_t attributes = kDeclCreateAllowed) {
-    x9host::DeclarationSpec spec;
-    spec.fileName = path;
-    spec.fields = *x9host::parseFieldList("18:" + std::to_string(recordLength));
-    spec.driverString = driverString;
-    spec.attributes = attributes;
-    return spec;
-}
+using x9host::textFieldSpec;
 
 class TextDriverTest : public DriverTest {
   protected:

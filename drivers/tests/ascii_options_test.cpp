@@ -7,7 +7,7 @@ namespace {
 
 using x9host::Declaration;
 using x9test::TextDriverTest;
-using x9test::textSpec;
+using x9test::textFieldSpec;
 using x9test::writeFile;
 
 struct SendStep {
@@ -49,7 +49,7 @@ TEST_F(TextDriverTest, SendAnswersTheValueBeforeTheChange) {
     std::string path = dir.file("o.txt");
     writeFile(path, "");
     for (const OptionCase& c : optionCases()) {
-        Declaration decl(textSpec(path, 6));
+        Declaration decl(textFieldSpec(path, 6));
         ASSERT_EQ(call(decl, Open, {0x12}).err, 0);
         for (const SendStep& step : c.steps) {
             SCOPED_TRACE(std::string(c.name) + ": " + step.text);
@@ -64,7 +64,7 @@ TEST_F(TextDriverTest, SendAnswersTheValueBeforeTheChange) {
 TEST_F(TextDriverTest, DriverStringSetsOptionsAtOpenAndOpenResetsThem) {
     std::string path = dir.file("o.txt");
     writeFile(path, "a\tb\r\n");
-    Declaration decl(textSpec(path, 8, "/TAB=4/CLIP=OFF"));
+    Declaration decl(textFieldSpec(path, 8, "/TAB=4/CLIP=OFF"));
     EXPECT_EQ(call(decl, Send, {}, {"TAB=1"}).str, "0");  // no open yet: a zeroed block
     ASSERT_EQ(call(decl, Open, {0x12}).err, 0);
     EXPECT_EQ(call(decl, Send, {}, {"TAB"}).str, "4");

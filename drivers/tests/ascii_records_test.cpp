@@ -9,7 +9,7 @@ namespace {
 using x9host::Declaration;
 using x9test::TextDriverTest;
 using x9test::readFile;
-using x9test::textSpec;
+using x9test::textFieldSpec;
 using x9test::writeFile;
 
 const std::string kCrLf = "\r\n";
@@ -61,7 +61,7 @@ TEST_F(TextDriverTest, ReadsLinesAsRecords) {
             SCOPED_TRACE(std::string(c.name) + " / " + mode.name);
             std::string path = dir.file("r.txt");
             writeFile(path, c.contents);
-            Declaration decl(textSpec(path, c.recordLength, c.driverString));
+            Declaration decl(textFieldSpec(path, c.recordLength, c.driverString));
             ASSERT_EQ(call(decl, Open, {mode.mode}).err, 0);
             int32_t end = 0;
             EXPECT_EQ(readAll(decl, &end), c.records);
@@ -80,7 +80,7 @@ TEST_F(TextDriverTest, SmallCacheGrowsToHoldALine) {
     writeFile(path, line1 + kCrLf + line2 + kCrLf);
     for (const OpenMode& mode : kModes) {
         SCOPED_TRACE(mode.name);
-        Declaration decl(textSpec(path, 600, "/FILEBUFFERS=1"));
+        Declaration decl(textFieldSpec(path, 600, "/FILEBUFFERS=1"));
         ASSERT_EQ(call(decl, Open, {mode.mode}).err, 0);
         EXPECT_EQ(uint32_t{decl.block()->bufferSize}, 600u);
         auto records = readAll(decl);
@@ -127,7 +127,7 @@ TEST_F(TextDriverTest, WritesRecordsAsLines) {
             SCOPED_TRACE(std::string(c.name) + " / " + mode.name);
             std::string path = dir.file("w.txt");
             writeFile(path, c.before);
-            Declaration decl(textSpec(path, 6, c.driverString));
+            Declaration decl(textFieldSpec(path, 6, c.driverString));
             ASSERT_EQ(call(decl, Open, {mode.mode | 2}).err, 0);
             for (const auto& [record, length] : c.appends) {
                 decl.setRecord(record);
@@ -149,7 +149,7 @@ TEST_F(TextDriverTest, ClipCutsOnlyTrailingBlanksOfLongRecords) {
     };
     std::string path = dir.file("clip.txt");
     writeFile(path, "");
-    Declaration decl(textSpec(path, 40));
+    Declaration decl(textFieldSpec(path, 40));
     ASSERT_EQ(call(decl, Open, {0x12}).err, 0);
     std::string expected;
     for (const std::string& record : records) {
@@ -247,7 +247,7 @@ TEST_F(TextDriverTest, ScriptedSteps) {
 TEST_F(TextDriverTest, ShortWriteFailsAndLeavesNoPartialLine) {
     std::string path = dir.file("s.txt");
     writeFile(path, "abc\r\n");
-    Declaration decl(textSpec(path, 6));
+    Declaration decl(textFieldSpec(path, 6));
     ASSERT_EQ(call(decl, Open, {0x42 | 2}).err, 0);
     decl.setRecord("xyz");
     x9host::OsFaults faults;
@@ -269,7 +269,7 @@ TEST_F(TextDriverTest, ShortWriteFailsAndLeavesNoPartialLine) {
 TEST_F(TextDriverTest, UncachedReadsSeeTheirOwnRewrites) {
     std::string path = dir.file("u.txt");
     writeFile(path, "abc\r\nxyz\r\n");
-    Declaration decl(textSpec(path, 6));
+    Declaration decl(textFieldSpec(path, 6));
     ASSERT_EQ(call(decl, Open, {0x42 | 2}).err, 0);
     ASSERT_EQ(call(decl, GetAt, {1}).err, 0);
     decl.setRecord("QRS");
@@ -288,7 +288,7 @@ namespace {
 TEST_F(TextDriverTest, OemFilesConvertOnReadAndOnACopyForWrites) {
     std::string path = dir.file("oem.txt");
     writeFile(path, "\x84" "b\r\n");
-    Declaration decl(textSpec(path, 4, "", kDeclCreateAllowed | kDeclOem));
+    Declaration decl(textFieldSpec(path, 4, "", kDeclCreateAllowed | kDeclOem));
     ASSERT_EQ(call(decl, Open, {0x12}).err, 0);
     call(decl, SetFirst);
     ASSERT_EQ(call(decl, Next).err, 0);

@@ -13,7 +13,7 @@ using x9host::Declaration;
 using x9host::Plugin;
 using x9host::RemoteCall;
 using x9test::TextDriverTest;
-using x9test::textSpec;
+using x9test::textFieldSpec;
 using x9test::writeFile;
 
 class RedirectionTest : public TextDriverTest {
@@ -45,7 +45,7 @@ class RedirectionTest : public TextDriverTest {
 };
 
 TEST_F(RedirectionTest, SwitchOnForwardsAndSwitchOffReturnsTheFile) {
-    Declaration decl(textSpec(dir.file("a.txt"), 8));
+    Declaration decl(textFieldSpec(dir.file("a.txt"), 8));
     ASSERT_EQ(redirect(decl, "far:/data"), 0);
     EXPECT_EQ(decl.get()->redirected & 1, 1);
     EXPECT_EQ(x9host::remoteFilesAlive(), 1);
@@ -115,7 +115,7 @@ TEST_F(RedirectionTest, SwitchOnForwardsAndSwitchOffReturnsTheFile) {
 }
 
 TEST_F(RedirectionTest, FailedSwitchOnLeavesNothingBehind) {
-    Declaration decl(textSpec(dir.file("a.txt"), 8));
+    Declaration decl(textFieldSpec(dir.file("a.txt"), 8));
     EXPECT_EQ(redirect(decl, "nowhere"), 95);
     EXPECT_EQ(decl.get()->redirected & 1, 0);
     EXPECT_EQ(call(decl, GetProperty, {0}, {"29510"}).str, "");
@@ -130,9 +130,9 @@ TEST_F(RedirectionTest, FailedSwitchOnLeavesNothingBehind) {
 }
 
 TEST_F(RedirectionTest, TheModuleFlagRefusesLocalOpensUntilAnySwitchOff) {
-    Declaration first(textSpec(dir.file("a.txt"), 8));
-    Declaration second(textSpec(dir.file("a.txt"), 8));
-    Declaration local(textSpec(dir.file("a.txt"), 8));
+    Declaration first(textFieldSpec(dir.file("a.txt"), 8));
+    Declaration second(textFieldSpec(dir.file("a.txt"), 8));
+    Declaration local(textFieldSpec(dir.file("a.txt"), 8));
     ASSERT_EQ(redirect(first, "far:/data"), 0);
     ASSERT_EQ(redirect(second, "far:/data"), 0);
     EXPECT_EQ(call(local, Open, {0x12}).err, 90);
@@ -150,7 +150,7 @@ TEST_F(RedirectionTest, TheModuleFlagRefusesLocalOpensUntilAnySwitchOff) {
 }
 
 TEST_F(RedirectionTest, LookUpFailuresEndTheOperation) {
-    Declaration decl(textSpec(dir.file("a.txt"), 8));
+    Declaration decl(textFieldSpec(dir.file("a.txt"), 8));
     ASSERT_EQ(redirect(decl, "far:/data"), 0);
     x9host::clearRemoteDrivers();
     EXPECT_EQ(call(decl, Next).err, 95);
@@ -163,7 +163,7 @@ TEST_F(RedirectionTest, LookUpFailuresEndTheOperation) {
 }
 
 TEST_F(RedirectionTest, CreateIsForwardedOnlyWhenAllowed) {
-    Declaration decl(textSpec(dir.file("a.txt"), 8, "", 0));
+    Declaration decl(textFieldSpec(dir.file("a.txt"), 8, "", 0));
     ASSERT_EQ(redirect(decl, "far:/data"), 0);
     EXPECT_EQ(call(decl, Create).err, 54);
     EXPECT_TRUE(takeCalls().empty());
@@ -174,7 +174,7 @@ TEST_F(RedirectionTest, CreateIsForwardedOnlyWhenAllowed) {
 // Declarations of one instance per thread are keyed by the thread: another
 // thread finds no table entry for the same declaration.
 TEST_F(RedirectionTest, PerThreadDeclarationsAreKeyedByThread) {
-    Declaration decl(textSpec(dir.file("a.txt"), 8, "", kDeclCreateAllowed | kDeclPerThread));
+    Declaration decl(textFieldSpec(dir.file("a.txt"), 8, "", kDeclCreateAllowed | kDeclPerThread));
     ASSERT_EQ(redirect(decl, "far:/data"), 0);
     int32_t otherThreadError = 0;
     std::thread([&] { otherThreadError = call(decl, SetFirst).err; }).join();

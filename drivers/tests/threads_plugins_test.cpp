@@ -30,8 +30,8 @@ int localWork(const x9test::ScratchFolder& dir, int t) {
     const x9host::Plugin& text = x9test::asciiPlugin();
     const x9host::Plugin& binary = x9test::dosPlugin();
     std::string textPath = dir.file("t" + std::to_string(t) + ".txt");
-    Declaration lines(x9test::textSpec(textPath, 24, "/TAB=2/FILEBUFFERS=1"));
-    Declaration records(x9test::textSpec(dir.file("b" + std::to_string(t) + ".bin"), 8));
+    Declaration lines(x9test::textFieldSpec(textPath, 24, "/TAB=2/FILEBUFFERS=1"));
+    Declaration records(x9test::textFieldSpec(dir.file("b" + std::to_string(t) + ".bin"), 8));
     check(x9host::callDriver(text, lines, Create).err == 0);
     check(x9host::callDriver(binary, records, Create).err == 0);
     check(x9host::callDriver(text, lines, Open, {0x12}).err == 0);
@@ -64,7 +64,7 @@ int redirectedWork(const x9test::ScratchFolder& dir, int t, std::barrier<>& sync
     int failures = 0;
     auto check = [&](bool ok) { failures += !ok; };
     for (const x9host::Plugin* plugin : {&x9test::asciiPlugin(), &x9test::dosPlugin()}) {
-        Declaration decl(x9test::textSpec(dir.file("r" + std::to_string(t)), 8, "",
+        Declaration decl(x9test::textFieldSpec(dir.file("r" + std::to_string(t)), 8, "",
                                           kDeclCreateAllowed | kDeclPerThread));
         auto redirect = [&](const std::string& target) {
             return x9host::callDriver(*plugin, decl, SetProperty, {0}, {target, "29510"}).err;

@@ -1,10 +1,20 @@
 #include "declaration.h"
 
-#include "driver_call.h"
-
 #include <algorithm>
 
+#include "driver_call.h"
+
 namespace x9host {
+
+DeclarationSpec textFieldSpec(const std::string& path, int32_t recordLength,
+                              const std::string& driverString, uint8_t attributes) {
+    DeclarationSpec wanted;
+    wanted.fileName = path;
+    wanted.fields = *parseFieldList("18:" + std::to_string(recordLength));
+    wanted.driverString = driverString;
+    wanted.attributes = attributes;
+    return wanted;
+}
 
 Declaration::Declaration(const DeclarationSpec& spec)
     : name_(spec.fileName),

@@ -22,6 +22,12 @@ struct DeclarationSpec {
     uint8_t attributes = 0;
 };
 
+// A declaration of one text field (type 18) of `recordLength` bytes over
+// `path`, the shape the text driver reads lines into.
+DeclarationSpec textFieldSpec(const std::string& path, int32_t recordLength,
+                              const std::string& driverString = {},
+                              uint8_t attributes = kDeclCreateAllowed);
+
 class Declaration {
   public:
     explicit Declaration(const DeclarationSpec& spec);

@@ -30,12 +30,7 @@ CallResult callDriver(const Plugin& plugin, Declaration& declaration, int32_t co
     CallResult result;
     result.ret = plugin.entry()(code, declaration.get(), words);
     if (errorSerial() != serial) result.err = errorCode();
-    if (pushesResult(code) && stringStackDepth() > 0) {
-        HrtString top{};
-        Hrt$PopTemp(&top);
-        result.str = std::string(top.text, static_cast<std::size_t>(top.length));
-        Hrt$freestr(&top);
-    }
+    if (pushesResult(code) && stringStackDepth() > 0) result.str = popString();
     dropStrings(depth);
     return result;
 }

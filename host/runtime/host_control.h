@@ -64,6 +64,8 @@ uint64_t errorSerial();
 // Number of strings on the calling thread's string stack.
 std::size_t stringStackDepth();
 void dropStrings(std::size_t keep);
+// Pops the top string as the driver side does (empty when there is none).
+std::string popString();
 
 // Remote-driver registry. A remote file answers CallRemoteFile with the code
 // and its numeric arguments; string arguments are passed as text.

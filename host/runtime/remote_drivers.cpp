@@ -26,14 +26,6 @@ std::mutex mutex;
 std::vector<std::unique_ptr<RemoteDriver>> drivers;
 std::vector<std::unique_ptr<RemoteFile>> files;
 
-std::string popText() {
-    HrtString s{};
-    Hrt$PopTemp(&s);
-    std::string text(s.text, static_cast<std::size_t>(s.length));
-    Hrt$freestr(&s);
-    return text;
-}
-
 }  // namespace
 
 namespace x9host {
@@ -61,8 +53,8 @@ int32_t remoteFilesAlive() {
 extern "C" {
 
 intptr_t FindRemoteDriver() {
-    std::string target = popText();
-    std::string driver = popText();
+    std::string target = x9host::popString();
+    std::string driver = x9host::popString();
     std::lock_guard lock(mutex);
     for (auto& candidate : drivers)
         if (candidate->driver == driver && candidate->target == target)
@@ -108,7 +100,7 @@ int32_t CallRemoteFile(intptr_t file, int32_t code, ...) {
         case 71:
             call.numbers.push_back(va_arg(args, intptr_t));
             call.numbers.push_back(va_arg(args, intptr_t));
-            call.text = popText();
+            call.text = x9host::popString();
             break;
         default:
             break;

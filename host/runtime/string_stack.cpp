@@ -30,6 +30,14 @@ void dropStrings(std::size_t keep) {
     if (stack.size() > keep) stack.resize(keep);
 }
 
+std::string popString() {
+    HrtString s{};
+    Hrt$PopTemp(&s);
+    std::string text(s.text, static_cast<std::size_t>(s.length));
+    Hrt$freestr(&s);
+    return text;
+}
+
 }  // namespace x9host
 
 extern "C" {

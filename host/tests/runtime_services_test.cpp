@@ -29,20 +29,12 @@ class Scratch {
     std::filesystem::path root_;
 };
 
-std::string popText() {
-    HrtString s{};
-    Hrt$PopTemp(&s);
-    std::string text(s.text, static_cast<std::size_t>(s.length));
-    Hrt$freestr(&s);
-    return text;
-}
-
 TEST(StringStack, PopsInReverseOrderAndEmptyWhenExhausted) {
     Hrt$PushString("abc", 2);
     Hrt$PushCString("second");
-    EXPECT_EQ(popText(), "second");
-    EXPECT_EQ(popText(), "ab");
-    EXPECT_EQ(popText(), "");
+    EXPECT_EQ(x9host::popString(), "second");
+    EXPECT_EQ(x9host::popString(), "ab");
+    EXPECT_EQ(x9host::popString(), "");
     char buffer[5];
     Hrt$PushString("xy", 2);
     Hrt$PopString(buffer, 5);

@@ -185,15 +185,7 @@ class LoaderFaultMatrix : public SequenceFixture {
     }
 
     void startOver() {
-        resetLoaderState();
-        loaderState().sSlotName = {"",
-                                   "Secondary Executable",
-                                   "UBoot image",
-                                   "Root FS image",
-                                   "Kernel image",
-                                   "UBoot marker (0x80000000)",
-                                   "UBoot marker (0x82000000)",
-                                   "maximum address"};
+        freshLoaderState();
         board.clearFaults();
         // The adapter is plugged in again.
         loaderEnd().setWriteFails(false);

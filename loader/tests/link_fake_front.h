@@ -119,22 +119,26 @@ class LinkFixture : public ::testing::Test {
   protected:
     LinkFixture() {
         ensureApp();
-        resetLoaderState();
-        auto& st = loaderState();
-        st.sSlotName = {"",
-                        "Secondary Executable",
-                        "UBoot image",
-                        "Root FS image",
-                        "Kernel image",
-                        "UBoot marker (0x80000000)",
-                        "UBoot marker (0x82000000)",
-                        "maximum address"};
+        freshLoaderState();
         pair.boardEnd->open("board", kLineSettings);
         link = std::make_unique<Link>(*pair.loaderEnd, front);
     }
     ~LinkFixture() override {
         link.reset();
         resetLoaderState();
+    }
+
+    // A fresh state with the slot names the window gives it at start.
+    static void freshLoaderState() {
+        resetLoaderState();
+        loaderState().sSlotName = {"",
+                                   "Secondary Executable",
+                                   "UBoot image",
+                                   "Root FS image",
+                                   "Kernel image",
+                                   "UBoot marker (0x80000000)",
+                                   "UBoot marker (0x82000000)",
+                                   "maximum address"};
     }
 
     MemoryLine& loaderEnd() { return *pair.loaderEnd; }

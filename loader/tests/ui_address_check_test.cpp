@@ -3,18 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "address_check.h"
+#include "slot_rules.h"
 
 namespace vrx {
 namespace {
-
-const std::array<QString, 8> kNames = {"",
-                                       "Secondary Executable",
-                                       "UBoot image",
-                                       "Root FS image",
-                                       "Kernel image",
-                                       "UBoot marker (0x80000000)",
-                                       "UBoot marker (0x82000000)",
-                                       "maximum address"};
 
 struct NormalizeCase {
     const char* typed;
@@ -160,7 +152,7 @@ TEST(CheckAddresses, Scenarios) {
         // Unticked slots never take part, whatever they hold.
         input[0] = {true, "0x0", "0x10"};
         if (c.images.empty()) input[2] = {false, "0x80000000", "0x10"};
-        const AddressCheckResult result = CheckAddresses(input, kNames);
+        const AddressCheckResult result = CheckAddresses(input, SlotNames());
         EXPECT_EQ(result.ok, c.ok);
         EXPECT_EQ(result.messages, c.messages);
         EXPECT_EQ(result.rows, c.rows);
