@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "x9runx.h"
@@ -32,6 +33,31 @@ struct OsFaults {
 void setOsFaults(const OsFaults& faults);
 void clearOsFaults();
 OsFaults osFaults();
+
+// One-shot faults, for sweeps that fail every OS call in turn: armFault makes
+// the nth call of the kind, counted from now, fail once. write: nothing
+// written, error 5; shortWrite: only `bytes` bytes written; read, seek,
+// truncate: error 5; lock: held elsewhere (32); alloc: Hrt$calloc answers
+// null. One fault per kind is armed at a time; arming a kind again replaces
+// it. Independent of the OsFaults table.
+enum class FaultKind { write, shortWrite, read, seek, truncate, lock, alloc };
+inline constexpr int kFaultKinds = 7;
+// The kind's name as x9rec spells it ("write", "shortwrite", ...).
+const char* faultKindName(FaultKind kind);
+bool faultKindNamed(std::string_view name, FaultKind& kind);
+void armFault(FaultKind kind, uint32_t nth, uint32_t bytes = 0);
+void disarmFaults();
+// Armed faults that have fired since the process started.
+uint64_t faultsFired();
+
+// OS calls made through the stand-in since the last reset, for benchmarks.
+struct OsCallCounts {
+    uint64_t reads = 0;
+    uint64_t writes = 0;
+    uint64_t seeks = 0;
+};
+OsCallCounts osCallCounts();
+void resetOsCallCounts();
 
 // What drv_check_state answers (0 runs the operation).
 void setCheckStateAnswer(int32_t answer);

@@ -185,6 +185,7 @@ int32_t Hrt$clock() {
 }
 
 void* Hrt$calloc(size_t count, size_t size) {
+    if (x9host::detail::fireArmedFault(x9host::FaultKind::alloc)) return nullptr;
     if (x9host::osFaults().allocationFloor <= count * size) {
         x9host::OsFaults faults;
         if (x9host::detail::consumeFault(&x9host::OsFaults::failingAllocations, &faults))

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 
 #include "fault_table.h"
@@ -16,6 +19,21 @@ namespace {
 
 std::mutex faultMutex;
 x9host::OsFaults faults;
+
+struct ArmedFault {
+    uint32_t callsLeft = 0;  // 0: disarmed; 1: the next call fails
+    uint32_t bytes = 0;
+};
+std::array<ArmedFault, x9host::kFaultKinds> armed;
+std::atomic<uint64_t> fired{0};
+std::atomic<uint64_t> readCalls{0}, writeCalls{0}, seekCalls{0};
+
+constexpr std::array<const char*, x9host::kFaultKinds> kFaultKindNames = {
+    "write", "shortwrite", "read", "seek", "truncate", "lock", "alloc"};
+
+// Offsets and sizes travel as 32-bit values: a file that has grown past
+// them answers an error rather than a wrapped number.
+constexpr off_t kLargestOffset = std::numeric_limits<uint32_t>::max();
 
 bool parentExists(const char* name) {
     std::error_code ec;
@@ -88,6 +106,51 @@ OsFaults osFaults() {
     return faults;
 }
 
+const char* faultKindName(FaultKind kind) {
+    return kFaultKindNames[static_cast<std::size_t>(kind)];
+}
+
+bool faultKindNamed(std::string_view name, FaultKind& kind) {
+    for (std::size_t i = 0; i < kFaultKindNames.size(); ++i) {
+        if (name == kFaultKindNames[i]) {
+            kind = static_cast<FaultKind>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void armFault(FaultKind kind, uint32_t nth, uint32_t bytes) {
+    std::lock_guard lock(faultMutex);
+    armed[static_cast<std::size_t>(kind)] = {nth, bytes};
+}
+
+void disarmFaults() {
+    std::lock_guard lock(faultMutex);
+    armed = {};
+}
+
+uint64_t faultsFired() {
+    return fired.load();
+}
+
+OsCallCounts osCallCounts() {
+    return {readCalls.load(), writeCalls.load(), seekCalls.load()};
+}
+
+void resetOsCallCounts() {
+    readCalls = writeCalls = seekCalls = 0;
+}
+
+bool detail::fireArmedFault(FaultKind kind, uint32_t* bytes) {
+    std::lock_guard lock(faultMutex);
+    ArmedFault& fault = armed[static_cast<std::size_t>(kind)];
+    if (fault.callsLeft == 0 || --fault.callsLeft != 0) return false;
+    if (bytes) *bytes = fault.bytes;
+    ++fired;
+    return true;
+}
+
 bool detail::consumeFault(int32_t OsFaults::*counter, OsFaults* snapshot) {
     std::lock_guard lock(faultMutex);
     *snapshot = faults;
@@ -99,8 +162,10 @@ bool detail::consumeFault(int32_t OsFaults::*counter, OsFaults* snapshot) {
 
 }  // namespace x9host
 
+using x9host::FaultKind;
 using x9host::OsFaults;
 using x9host::detail::consumeFault;
+using x9host::detail::fireArmedFault;
 
 extern "C" {
 
@@ -126,8 +191,10 @@ int32_t __OsCloseFile(int32_t handle) {
 
 int32_t __OsReadFile(int32_t handle, uint32_t count, void* buffer, uint32_t* done) {
     *done = 0;
+    ++readCalls;
     OsFaults table;
     if (consumeFault(&OsFaults::failingReads, &table)) return table.readError;
+    if (fireArmedFault(FaultKind::read)) return kOsAccessDenied;
     auto* out = static_cast<char*>(buffer);
     while (*done < count) {
         ssize_t n = ::read(handle, out + *done, count - *done);
@@ -139,13 +206,22 @@ int32_t __OsReadFile(int32_t handle, uint32_t count, void* buffer, uint32_t* don
     return 0;
 }
 
-// A count of 0 writes nothing: the position it leaves is where a following
-// truncate cuts.
+// As the host's OS does, a write of no bytes cuts the file at the current
+// position: a caller that means to write nothing must not call.
 int32_t __OsWriteFile(int32_t handle, uint32_t count, const void* buffer, uint32_t* done) {
     *done = 0;
+    ++writeCalls;
+    if (fireArmedFault(FaultKind::write)) return kOsAccessDenied;
+    if (count == 0) {
+        off_t at = ::lseek(handle, 0, SEEK_CUR);
+        if (at < 0) return fromErrno(errno);
+        return ::ftruncate(handle, at) == 0 ? 0 : fromErrno(errno);
+    }
     OsFaults table;
-    if (count > 0 && consumeFault(&OsFaults::shortWrites, &table))
+    if (consumeFault(&OsFaults::shortWrites, &table))
         count = std::min(count, table.shortWriteBytes);
+    if (uint32_t bytes = 0; fireArmedFault(FaultKind::shortWrite, &bytes))
+        count = std::min(count, bytes);
     const auto* in = static_cast<const char*>(buffer);
     while (*done < count) {
         ssize_t n = ::write(handle, in + *done, count - *done);
@@ -157,8 +233,10 @@ int32_t __OsWriteFile(int32_t handle, uint32_t count, const void* buffer, uint32
 }
 
 int32_t __OsSeekFile(int32_t handle, uint32_t offset, int32_t origin) {
+    ++seekCalls;
     OsFaults table;
     if (consumeFault(&OsFaults::failingSeeks, &table)) return table.seekError;
+    if (fireArmedFault(FaultKind::seek)) return kOsAccessDenied;
     int whence = origin == 2 ? SEEK_END : origin == 1 ? SEEK_CUR : SEEK_SET;
     off_t where =
         origin == 0 ? static_cast<off_t>(offset) : static_cast<off_t>(static_cast<int32_t>(offset));
@@ -168,6 +246,7 @@ int32_t __OsSeekFile(int32_t handle, uint32_t offset, int32_t origin) {
 int32_t __OsGetFilePos(int32_t handle, uint32_t* position) {
     off_t at = ::lseek(handle, 0, SEEK_CUR);
     if (at < 0) return fromErrno(errno);
+    if (at > kLargestOffset) return kOsAccessDenied;
     *position = static_cast<uint32_t>(at);
     return 0;
 }
@@ -175,6 +254,7 @@ int32_t __OsGetFilePos(int32_t handle, uint32_t* position) {
 int32_t __OsGetFileLen(int32_t handle, uint32_t* length) {
     struct stat info {};
     if (::fstat(handle, &info) != 0) return fromErrno(errno);
+    if (info.st_size > kLargestOffset) return kOsAccessDenied;
     *length = static_cast<uint32_t>(info.st_size);
     return 0;
 }
@@ -182,6 +262,7 @@ int32_t __OsGetFileLen(int32_t handle, uint32_t* length) {
 int32_t __OsFileTruncate(int32_t handle) {
     OsFaults table;
     if (consumeFault(&OsFaults::failingTruncates, &table)) return kOsAccessDenied;
+    if (fireArmedFault(FaultKind::truncate)) return kOsAccessDenied;
     off_t at = ::lseek(handle, 0, SEEK_CUR);
     if (at < 0) return fromErrno(errno);
     return ::ftruncate(handle, at) == 0 ? 0 : fromErrno(errno);
@@ -190,6 +271,7 @@ int32_t __OsFileTruncate(int32_t handle) {
 int32_t __OsLockFile(int32_t handle, uint32_t offset, uint32_t length) {
     OsFaults table;
     if (consumeFault(&OsFaults::failingLocks, &table)) return table.lockError;
+    if (fireArmedFault(FaultKind::lock)) return kOsLockViolation;
     return setLock(handle, offset, length, F_WRLCK);
 }
 

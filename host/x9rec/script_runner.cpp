@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include "driver_call.h"
 #include "drv_op.h"
+#include "host_control.h"
 #include "record_text.h"
 
 namespace x9rec {
@@ -124,8 +126,10 @@ std::optional<int32_t> codeNamed(const std::string& name) {
 
 class Runner {
   public:
-    Runner(const x9host::Plugin& plugin, std::ostream& out) : plugin_(plugin), out_(out) {}
+    Runner(const x9host::Plugin& plugin, std::ostream& out)
+        : plugin_(plugin), out_(out), firedBefore_(x9host::faultsFired()) {}
     ~Runner() {
+        if (armed_) x9host::disarmFaults();
         if (declaration_) x9host::releaseDeclaration(plugin_, *declaration_);
     }
 
@@ -137,6 +141,8 @@ class Runner {
         if (word == "state") return showState();
         if (word == "scan") return scan();
         if (word == "raw") return raw(rest);
+        if (word == "fault") return armFault(rest);
+        if (word == "faults") return showFaults(rest);
         auto code = codeNamed(word);
         if (!code) throw ParseError{"unknown operation: " + word};
         operation(word, *code, rest);
@@ -208,6 +214,37 @@ class Runner {
         }
     }
 
+    // fault KIND N [BYTES] | fault off: silent, as a fault lab must not
+    // change what the script prints.
+    void armFault(std::string_view rest) {
+        std::string word = lower(takeWord(rest));
+        if (word == "off") {
+            if (!takeWord(rest).empty()) throw ParseError{"too many arguments"};
+            x9host::disarmFaults();
+            return;
+        }
+        x9host::FaultKind kind;
+        if (!x9host::faultKindNamed(word, kind))
+            throw ParseError{"unknown fault kind: " + std::string(word)};
+        intptr_t nth = takeNumber(rest);
+        if (nth < 1 || nth > INT32_MAX) throw ParseError{"the call to fail counts from 1"};
+        intptr_t bytes = 0;
+        if (std::string_view more = takeWord(rest); !more.empty()) {
+            if (kind != x9host::FaultKind::shortWrite)
+                throw ParseError{"only shortwrite takes a byte count"};
+            bytes = parseNumber(more);
+            if (bytes < 0 || bytes > INT32_MAX) throw ParseError{"bad byte count"};
+        }
+        if (!takeWord(rest).empty()) throw ParseError{"too many arguments"};
+        x9host::armFault(kind, static_cast<uint32_t>(nth), static_cast<uint32_t>(bytes));
+        armed_ = true;
+    }
+
+    void showFaults(std::string_view rest) {
+        if (!takeWord(rest).empty()) throw ParseError{"too many arguments"};
+        out_ << "faults fired=" << x9host::faultsFired() - firedBefore_ << "\n";
+    }
+
     void raw(std::string_view rest) {
         auto code = static_cast<int32_t>(takeNumber(rest));
         std::vector<intptr_t> args;
@@ -261,6 +298,8 @@ class Runner {
     const x9host::Plugin& plugin_;
     std::ostream& out_;
     std::unique_ptr<Declaration> declaration_;
+    uint64_t firedBefore_;
+    bool armed_ = false;
 };
 
 }  // namespace
