@@ -34,6 +34,10 @@ ScanSettings settingsOf(Drv_FCB& fcb) {
     return {tail.endOfRecord, tail.endOfRecordLength, tail.tabSize, ctrlZIsData(fcb)};
 }
 
+int32_t windowError(const BufferedFile& file) {
+    return file.osError() != 0 ? file.osError() : kFailed;
+}
+
 // A line is read through one window of L + T bytes. A small FILEBUFFERS
 // value or a long terminator can leave the cache smaller than that; the
 // cache then grows, since a window that does not fit would read nothing.
@@ -43,7 +47,11 @@ int32_t ensureWindow(Drv_FCB& fcb, uint64_t needed) {
     auto size = static_cast<uint32_t>(needed);
     auto* buffer = static_cast<uint8_t*>(Hrt$calloc(size, 1));
     if (!buffer) return kNoMemory;
-    drv::fileOf(fcb).setBuffer((fcb.driverFlags & kFlagCaching) ? 0 : 1, buffer, size);
+    BufferedFile& file = drv::fileOf(fcb);
+    if (file.setBuffer((fcb.driverFlags & kFlagCaching) ? 0 : 1, buffer, size) != buffer) {
+        Hrt$free(buffer);
+        return windowError(file);
+    }
     Hrt$free(fcb.buffer);
     fcb.buffer = buffer;
     fcb.bufferSize = size;
@@ -57,10 +65,6 @@ uint32_t bytesInWindow(const BufferedFile& file, uint32_t offset, uint32_t fileS
     return end > offset ? static_cast<uint32_t>(end - offset) : 0;
 }
 
-int32_t windowError(const BufferedFile& file) {
-    return file.osError() != 0 ? file.osError() : kFailed;
-}
-
 // The rest of an over-long line, up to and including what ends it: the
 // terminator, a counting Ctrl-Z, or the end of the file.
 struct LineRest {
@@ -68,29 +72,41 @@ struct LineRest {
     bool reachesEndOfFile = false;
 };
 
-LineRest passOver(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize) {
+// Looks at the rest a window at a time, so that a long line costs one OS
+// read per window's worth of bytes, with or without caching. A window that
+// cannot be had fails the pass: a line end guessed from half a look would
+// send Next into the middle of a line.
+int32_t passOver(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize, LineRest& rest) {
     BufferedFile& file = drv::fileOf(fcb);
-    ScanSettings settings = settingsOf(fcb);
-    LineRest rest;
-    for (uint32_t at = offset;; ++at) {
-        if (at >= fileSize) {
-            rest.reachesEndOfFile = true;
-            return rest;
+    const ScanSettings settings = settingsOf(fcb);
+    const uint32_t terminatorLength = settings.terminatorLength;
+    rest = {};
+    for (uint32_t at = offset; at < fileSize;) {
+        const uint8_t* window = file.fetch(at, std::min(terminatorLength, fileSize - at));
+        if (!window) return windowError(file);
+        const uint32_t held = bytesInWindow(file, at, fileSize);
+        uint32_t i = 0;
+        for (; i < held; ++i) {
+            if (window[i] == kCtrlZ && !settings.ctrlZIsData) {
+                rest.bytes += i + 1;
+                return 0;
+            }
+            // A terminator can only lie where the file still has room for it.
+            if (window[i] != settings.terminator[0] || fileSize - (at + i) < terminatorLength)
+                continue;
+            if (held - i < terminatorLength) break;  // it may run on past the window
+            if (std::memcmp(window + i, settings.terminator, terminatorLength) == 0) {
+                rest.bytes += i + terminatorLength;
+                return 0;
+            }
         }
-        const uint8_t* window = file.fetch(at, settings.terminatorLength);
-        uint32_t held = window ? bytesInWindow(file, at, fileSize) : 0;
-        if (held == 0) return rest;
-        if (*window == kCtrlZ && !settings.ctrlZIsData) {
-            rest.bytes += 1;
-            return rest;
-        }
-        if (held >= settings.terminatorLength &&
-            std::memcmp(window, settings.terminator, settings.terminatorLength) == 0) {
-            rest.bytes += settings.terminatorLength;
-            return rest;
-        }
-        rest.bytes += 1;
+        // Fewer bytes than the size promised: the file shrank elsewhere.
+        if (i == 0) return 0;
+        rest.bytes += i;
+        at += i;
     }
+    rest.reachesEndOfFile = true;
+    return 0;
 }
 
 int32_t scanInto(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize) {
@@ -109,16 +125,27 @@ int32_t scanInto(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize) {
     if (available == 0) return kEndOfFile;
     if (window[0] == kCtrlZ && !settings.ctrlZIsData) return kEndOfFile;
     LineScan scan = scanLine(window, available, fcb.recordBuffer, length, settings);
-    fcb.lastTransfer = scan.consumed;
-    if (!scan.terminatorMet && uint64_t{offset} + scan.consumed < fileSize)
-        fcb.lastTransfer += passOver(fcb, offset + scan.consumed, fileSize).bytes;
+    uint32_t consumed = scan.consumed;
+    if (!scan.terminatorMet && uint64_t{offset} + consumed < fileSize) {
+        LineRest rest;
+        if (int32_t error = passOver(fcb, offset + consumed, fileSize, rest); error != 0)
+            return error;
+        consumed += rest.bytes;
+    }
+    fcb.lastTransfer = consumed;
     return 0;
 }
 
-// The bytes a write takes from: the record, or its OEM copy.
+// The bytes a write takes from: the record, or its OEM copy. The OEM
+// attribute may be set after the open made its buffers; the copy is then
+// made here, as reads convert from the moment the attribute is set.
 const uint8_t* writeSource(Drv_FCB& fcb) {
     TextTail& tail = textTail(fcb);
-    if (!hasOem(fcb) || !tail.oemBuffer) return fcb.recordBuffer;
+    if (!hasOem(fcb)) return fcb.recordBuffer;
+    if (!tail.oemBuffer) {
+        tail.oemBuffer = static_cast<uint8_t*>(Hrt$calloc(std::max(recordLength(fcb), 1u), 1));
+        if (!tail.oemBuffer) return nullptr;
+    }
     std::memcpy(tail.oemBuffer, fcb.recordBuffer, recordLength(fcb));
     Hrt$ANSITOOEMdesc(tail.oemBuffer, classOf(fcb));
     return tail.oemBuffer;
@@ -141,9 +168,11 @@ uint32_t clippedLength(const uint8_t* bytes, uint32_t length) {
 // the old line's bytes; only the last line, running to the end of the file,
 // may grow. Anything else would leave part of the old line behind or run
 // over the lines that follow.
-bool rewriteFits(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize, uint32_t newBytes) {
-    LineRest old = passOver(fcb, offset, fileSize);
-    return old.bytes == newBytes || (old.reachesEndOfFile && newBytes >= old.bytes);
+int32_t checkRewrite(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize, uint32_t newBytes) {
+    LineRest old;
+    if (int32_t error = passOver(fcb, offset, fileSize, old); error != 0) return error;
+    bool fits = old.bytes == newBytes || (old.reachesEndOfFile && newBytes >= old.bytes);
+    return fits ? 0 : kLineLengthDiffers;
 }
 
 int32_t appendOffset(Drv_FCB& fcb, uint32_t& offset) {
@@ -152,12 +181,13 @@ int32_t appendOffset(Drv_FCB& fcb, uint32_t& offset) {
     offset = size;
     TextTail& tail = textTail(fcb);
     if (size > 0 && !tail.ctrlZChecked) {
-        tail.ctrlZChecked = 1;
+        // The check counts as made only once its read has answered: an
+        // append behind a Ctrl-Z it failed to see would be lost to readers.
         BufferedFile& file = drv::fileOf(fcb);
         uint8_t last = 0;
-        if (file.seek(size - 1) == 0 && file.read(&last, 1) == 1 && last == kCtrlZ &&
-            !ctrlZIsData(fcb))
-            offset = size - 1;
+        if (file.seek(size - 1) != 0 || file.read(&last, 1) != 1) return kFailed;
+        tail.ctrlZChecked = 1;
+        if (last == kCtrlZ && !ctrlZIsData(fcb)) offset = size - 1;
     }
     return 0;
 }
@@ -182,8 +212,9 @@ int32_t writeBytes(Drv_FCB& fcb, bool append, uint32_t offset, const uint8_t* so
                 static_cast<int32_t>(tail.endOfRecordLength);
     }
     if (!whole) {
-        // Half a line must not stay behind the last whole one.
-        if (append) file.truncate(offset);
+        // Half a line must not stay behind the last whole one. The cut may
+        // also have taken a trailing Ctrl-Z the line was to replace.
+        if (append && file.truncate(offset) == 0) fcb.fileSize = std::min(+fcb.fileSize, offset);
         return kFailed;
     }
     fcb.lastTransfer += tail.endOfRecordLength;
@@ -199,21 +230,25 @@ int32_t writeSteps(Drv_FCB& fcb, uint32_t position, uint32_t length) {
     uint32_t offset = position - 1;
     if (append && appendOffset(fcb, offset) != 0) return kFailed;
     if (length == 0) {
-        drv::fileOf(fcb).seek(offset);
+        if (drv::fileOf(fcb).seek(offset) != 0) return kFailed;
         fcb.currentPosition = offset;
         return cutAt(fcb, offset);
     }
     TextTail& tail = textTail(fcb);
     if (!tail.endOfRecord || tail.endOfRecordLength == 0) return kFailed;
     const uint8_t* source = writeSource(fcb);
+    if (!source) return kNoMemory;
     // Lengths above the record would write bytes from beyond it.
     uint32_t count = tail.clip == 1 ? clippedLength(source, recordLength(fcb))
                                     : std::min(length, recordLength(fcb));
+    // Positions and sizes are 32-bit: a line that would end past the largest
+    // of them could never be found again.
+    if (!drv::fitsBelowEdge(offset, uint64_t{count} + tail.endOfRecordLength)) return kFailed;
     if (!append) {
         uint32_t size = 0;
         if (drv::takeFileSize(fcb, size) != 0) return kFailed;
-        if (!rewriteFits(fcb, offset, size, count + tail.endOfRecordLength))
-            return kLineLengthDiffers;
+        if (int32_t error = checkRewrite(fcb, offset, size, count + tail.endOfRecordLength))
+            return error;
     }
     return writeBytes(fcb, append, offset, source, count);
 }
@@ -226,10 +261,12 @@ int32_t readLine(Drv_FCB& fcb, uint32_t position) {
     uint32_t size = 0;
     if (drv::takeFileSize(fcb, size) != 0) return kFailed;
     if (position - 1 >= size) return kEndOfFile;
+    uint32_t previous = fcb.currentPosition;
     fcb.currentPosition = position - 1;
     if (int32_t error = scanInto(fcb, fcb.currentPosition, size); error != 0) {
         // The scan fills the record itself; a read that fails here leaves it blank.
         if (recordLength(fcb) > 0) std::memset(fcb.recordBuffer, kBlank, recordLength(fcb));
+        if (drv::positionStands(error)) fcb.currentPosition = previous;
         return error;
     }
     if (hasOem(fcb)) Hrt$OEMTOANSIdesc(fcb.recordBuffer, classOf(fcb));
@@ -239,12 +276,14 @@ int32_t readLine(Drv_FCB& fcb, uint32_t position) {
 
 int32_t readNextLine(Drv_FCB& fcb) {
     int32_t error = readLine(fcb, fcb.nextPosition);
+    if (drv::positionStands(error)) return error;
     fcb.nextPosition = fcb.currentPosition + fcb.lastTransfer + 1;
     return error;
 }
 
 int32_t atEnd(Drv_FCB& fcb) {
-    BufferedFile& file = drv::fileOf(fcb);
+    if (!fcb.file) return 1;
+    BufferedFile& file = *fcb.file;
     if (file.seek(fcb.nextPosition - 1) != 0) return 1;
     uint8_t next = 0;
     if (file.read(&next, 1) != 1) return 1;

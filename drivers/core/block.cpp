@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "file_steps.h"
+
 namespace drv {
 
 char* copyText(const char* text) {
@@ -36,7 +38,7 @@ void freeFieldTable(Drv_FCB& fcb) {
 
 int32_t attachSteps(const DriverDefinition& driver, Drv_FileDecl& declaration, Drv_FCB& fcb) {
     if (declaration.recordLength < 0) {
-        detachBlock(declaration);
+        detachBlock(driver, declaration);
         return 47;
     }
     fcb.fileName = drv_MakeCSTRING(declaration.nameText, declaration.nameLength);
@@ -50,7 +52,7 @@ int32_t attachSteps(const DriverDefinition& driver, Drv_FileDecl& declaration, D
     if (int32_t error = buildFieldTable(driver, fcb); error != 0) return error;
     if ((declaration.firstItemCount && declaration.firstItemList) ||
         (declaration.secondItemCount && declaration.secondItemList)) {
-        detachBlock(declaration);
+        detachBlock(driver, declaration);
         return 47;
     }
     return 0;
@@ -70,9 +72,10 @@ int32_t attachBlock(const DriverDefinition& driver, Drv_FileDecl& declaration) {
     return error;
 }
 
-void detachBlock(Drv_FileDecl& declaration) {
+void detachBlock(const DriverDefinition& driver, Drv_FileDecl& declaration) {
     Drv_FCB* fcb = declaration.fcb;
     if (!fcb) return;
+    releaseBlockFiles(driver, *fcb);
     fcb->fileName = freedText(fcb->fileName);
     fcb->fileLabel = freedText(fcb->fileLabel);
     fcb->owner = freedText(fcb->owner);

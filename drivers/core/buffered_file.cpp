@@ -49,12 +49,15 @@ void BufferedFile::adopt(uint8_t* data, uint32_t size, bool owned) {
     flags_ = owned ? (flags_ | kOwned) : (flags_ & ~kOwned);
 }
 
+// A window that cannot be written out is never cut or dropped: caching stays
+// on and the buffer stays as it was, with osError() telling why, so that a
+// later flush (at the latest the one of close) still writes it or reports.
 uint8_t* BufferedFile::setBuffer(int32_t caching, uint8_t* data, uint32_t size) {
     osError_ = 0;
     bool wasCaching = flags_ & kCaching;
     if (caching == 1 && wasCaching) {
         // Window changes would otherwise be written later over direct writes.
-        flush();
+        if (flush() != 0) return data_;
         flags_ &= static_cast<uint8_t>(~kCaching);
     } else if (caching == 0 && !wasCaching) {
         flags_ |= kCaching | kUnloaded;
@@ -63,7 +66,7 @@ uint8_t* BufferedFile::setBuffer(int32_t caching, uint8_t* data, uint32_t size) 
     bool owned = false;
     if (!data) {
         if (size == 0) {
-            flush();
+            if (flush() != 0) return data_;
             flags_ &= static_cast<uint8_t>(~kCaching);
             releaseBuffer();
             capacity_ = 0;
@@ -71,6 +74,7 @@ uint8_t* BufferedFile::setBuffer(int32_t caching, uint8_t* data, uint32_t size) 
             return nullptr;
         }
         if (size == capacity_) return data_;
+        if (size < capacity_ && flush() != 0) return data_;
         data = static_cast<uint8_t*>(Hrt$calloc(size, 1));
         if (!data) {
             osError_ = 8;  // not enough memory: the old buffer stays
@@ -80,7 +84,10 @@ uint8_t* BufferedFile::setBuffer(int32_t caching, uint8_t* data, uint32_t size) 
     } else if (size == 0) {
         return data_;
     }
-    if (size < capacity_) flush();
+    if (size < capacity_ && flush() != 0) {
+        if (owned) Hrt$free(data);
+        return data_;
+    }
     if (data_ && data != data_) {
         std::memcpy(data, data_, std::min(size, capacity_));
         releaseBuffer();
@@ -151,6 +158,8 @@ int32_t BufferedFile::read(void* destination, uint32_t count) {
 }
 
 int32_t BufferedFile::write(const void* source, uint32_t count) {
+    // The OS takes a write of no bytes as a truncation mark.
+    if (count == 0) return 0;
     if (!caching()) {
         uint32_t done = 0;
         return osWrite(source, count, done) == 0 ? static_cast<int32_t>(done) : -1;
@@ -184,14 +193,14 @@ int32_t BufferedFile::writeThrough(const void* source, uint32_t count) {
 }
 
 int32_t BufferedFile::flush() {
-    if (flags_ & kDirty) {
+    if ((flags_ & kDirty) && windowFill_ > 0) {
         if (osSeek(windowStart_) != 0) return osError_;
         uint32_t done = 0;
         osWrite(data_, windowFill_, done);
         if (osError_ == 0 && done != windowFill_) osError_ = kOsAccessDenied;
         if (osError_ != 0) return osError_;
-        flags_ &= static_cast<uint8_t>(~kDirty);
     }
+    flags_ &= static_cast<uint8_t>(~kDirty);
     // The window empties, keeping the logical position where it was.
     windowStart_ += windowCursor_;
     windowCursor_ = 0;

@@ -248,7 +248,7 @@ void epilogue(const DriverDefinition& driver, Operation& op, const EntryState& s
         if (op.error == 0 && (fcb->controlFlags & kCtlClearError)) Hrt$clearerror();
         if (fcb->controlFlags & kCtlStoreLastOp) fcb->lastOperation = op.code;
         if ((fcb->controlFlags & kCtlDiscard) || state.deferredDiscard)
-            detachBlock(*op.declaration);
+            detachBlock(driver, *op.declaration);
     }
     if (op.error != 0 && op.error != -1) {
         Hrt$seterror(op.error);
@@ -267,7 +267,7 @@ bool prologue(const DriverDefinition& driver, Operation& op, EntryState& state,
         if (op.code == Close)
             state.deferredDiscard = true;
         else
-            detachBlock(*declaration);
+            detachBlock(driver, *declaration);
     }
     state.redirected = isRedirected(*declaration);
     int32_t lookUpError = state.redirected ? lookUpRemoteFile(*declaration, remoteFile) : 0;

@@ -1,7 +1,6 @@
 #include "file_steps.h"
 
 #include <memory>
-#include <thread>
 
 #include "block.h"
 #include "options_trace.h"
@@ -12,6 +11,10 @@ namespace {
 
 constexpr uint32_t kLockOffset = 0;
 constexpr uint32_t kLockLength = 1;
+constexpr int32_t kNoFile = 6;  // as the OS answers for a handle that is not open
+// Pause between tries of a lock held elsewhere, in milliseconds.
+constexpr int32_t kLockRetryDelay = 100;
+constexpr int32_t kTimedLockDelay = 1000;
 
 // Deny all, deny write and deny read keep other writers out, so the window
 // can be trusted.
@@ -30,8 +33,10 @@ void destroyFile(Drv_FCB& fcb) {
     fcb.file = nullptr;
 }
 
+// Without a file there is nothing to lock; no file object is made for it.
 int32_t lockAttempt(Drv_FCB& fcb) {
-    int32_t answer = fileOf(fcb).lock(kLockOffset, kLockLength);
+    if (!fcb.file) return kNoFile;
+    int32_t answer = fcb.file->lock(kLockOffset, kLockLength);
     if (answer == 0) ++fcb.lockDepth;
     return answer;
 }
@@ -53,6 +58,12 @@ int32_t checkName(Drv_FCB& fcb) {
 }
 
 int32_t openFile(const DriverDefinition& driver, Drv_FCB& fcb, int32_t mode) {
+    // An open of a declaration that is open already closes it first, as
+    // Close does, so that its handle is not lost and a window that cannot
+    // be written out is reported here.
+    if (fcb.file && fcb.file->handle() != 0) {
+        if (int32_t error = closeFile(driver, fcb); error != 0) return error;
+    }
     int32_t error = checkName(fcb);
     if (error == 0) error = fileOf(fcb).open(fcb.fileName, mode);
     if (error == 0) {
@@ -63,13 +74,15 @@ int32_t openFile(const DriverDefinition& driver, Drv_FCB& fcb, int32_t mode) {
     if (error == 0) {
         uint32_t size = cacheSizeFor(mode, fcb.recordLength);
         auto* buffer = static_cast<uint8_t*>(Hrt$calloc(size, 1));
+        bool caching = cachingMode(mode);
         if (!buffer) {
             error = 8;  // not enough memory for the cache
+        } else if (fcb.file->setBuffer(caching ? 0 : 1, buffer, size) != buffer) {
+            Hrt$free(buffer);
+            error = 5;
         } else {
-            bool caching = cachingMode(mode);
             fcb.driverFlags = static_cast<uint8_t>(caching ? (fcb.driverFlags | kFlagCaching)
                                                            : (fcb.driverFlags & ~kFlagCaching));
-            fcb.file->setBuffer(caching ? 0 : 1, buffer, size);
             if (fcb.buffer != buffer) Hrt$free(fcb.buffer);
             fcb.buffer = buffer;
             fcb.bufferSize = size;
@@ -108,6 +121,10 @@ int32_t closeFile(const DriverDefinition& driver, Drv_FCB& fcb) {
     return error;
 }
 
+void releaseBlockFiles(const DriverDefinition& driver, Drv_FCB& fcb) {
+    closeFile(driver, fcb);
+}
+
 int32_t flushFile(Drv_FCB& fcb) {
     if (!fcb.file) return 0;
     int32_t error = fcb.file->flush() != 0 ? 5 : 0;
@@ -128,18 +145,22 @@ int32_t removeFile(Drv_FCB& fcb) {
     return 5;
 }
 
+// Waits between tries rather than spinning a core while another process
+// holds the lock.
 int32_t lockFile(Drv_FCB& fcb) {
     int32_t answer;
-    while ((answer = lockAttempt(fcb)) == kOsLockViolation) std::this_thread::yield();
+    while ((answer = lockAttempt(fcb)) == kOsLockViolation) Hrt$DELAY(kLockRetryDelay);
     return answer;
 }
 
+// The deadline is reckoned in 64 bits: 100 x seconds overflows 32 for
+// time limits above about 248 days.
 int32_t lockFileWithTimeout(Drv_FCB& fcb, int32_t seconds) {
-    int32_t deadline = Hrt$clock() + 100 * seconds;
+    int64_t deadline = int64_t{Hrt$clock()} + int64_t{100} * seconds;
     for (;;) {
         int32_t answer = lockAttempt(fcb);
         if (answer == 0) return 0;
-        Hrt$DELAY(1000);
+        Hrt$DELAY(kTimedLockDelay);
         if (Hrt$clock() >= deadline) return answer;
     }
 }
@@ -153,7 +174,7 @@ int32_t lockForWrite(Drv_FCB& fcb) {
 int32_t unlockFile(Drv_FCB& fcb) {
     if (fcb.lockDepth == 0) return 0;
     if (--fcb.lockDepth != 0) return 0;
-    return fileOf(fcb).unlock(kLockOffset, kLockLength);
+    return fcb.file ? fcb.file->unlock(kLockOffset, kLockLength) : kNoFile;
 }
 
 int32_t refreshFileSize(Drv_FCB& fcb, uint32_t& size) {

@@ -25,6 +25,24 @@ int32_t lockFileWithTimeout(Drv_FCB& fcb, int32_t seconds);
 int32_t lockForWrite(Drv_FCB& fcb);
 int32_t unlockFile(Drv_FCB& fcb);
 
+// Frees what close frees, without reporting: for a block that is discarded,
+// so that nothing made for it (a file object, buffers, the layer's tail)
+// outlives it.
+void releaseBlockFiles(const DriverDefinition& driver, Drv_FCB& fcb);
+
+// Positions and sizes are 32-bit: whether `length` bytes from `offset` end
+// within them.
+inline bool fitsBelowEdge(uint32_t offset, uint64_t length) {
+    return uint64_t{offset} + length <= UINT32_MAX;
+}
+
+// A read that failed on its way to the file (anything but the end of the
+// file) leaves Next's position where it was, so that a retry reads the same
+// record instead of skipping it.
+inline bool positionStands(int32_t readError) {
+    return readError != 0 && readError != 33;
+}
+
 int32_t refreshFileSize(Drv_FCB& fcb, uint32_t& size);
 // The file size as record steps take it: cached, refreshed for shared
 // uncached files; 5 when the OS cannot tell.

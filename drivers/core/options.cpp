@@ -36,9 +36,14 @@ void setFileBuffers(Drv_FCB& fcb, const std::string& option, std::string& answer
     // A window of no bytes cannot hold a record; a buffer that cannot be had
     // leaves the old one. Both answer as a query does.
     if (size == 0) return;
+    // So does a window that cannot be written out before it shrinks: it is
+    // kept whole for a later flush.
     auto* buffer = static_cast<uint8_t*>(Hrt$calloc(size, 1));
     if (!buffer) return;
-    fileOf(fcb).setBuffer(caching(fcb) ? 0 : 1, buffer, size);
+    if (fileOf(fcb).setBuffer(caching(fcb) ? 0 : 1, buffer, size) != buffer) {
+        Hrt$free(buffer);
+        return;
+    }
     Hrt$free(fcb.buffer);
     fcb.buffer = buffer;
     fcb.bufferSize = size;
@@ -54,8 +59,10 @@ void setQuickScan(Drv_FCB& fcb, const std::string& option, std::string& answer) 
         fileOf(fcb).setBuffer(0, fcb.buffer, fcb.bufferSize);
     } else if (value.starts_with("OFF")) {
         if (!caching(fcb)) return;
-        fcb.driverFlags &= static_cast<uint8_t>(~kFlagCaching);
-        fileOf(fcb).setBuffer(1, fcb.buffer, fcb.bufferSize);
+        // A window that cannot be written keeps caching on until it is.
+        BufferedFile& file = fileOf(fcb);
+        file.setBuffer(1, fcb.buffer, fcb.bufferSize);
+        if (!file.caching()) fcb.driverFlags &= static_cast<uint8_t>(~kFlagCaching);
     }
 }
 

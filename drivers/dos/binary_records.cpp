@@ -10,6 +10,7 @@ namespace dos {
 namespace {
 
 constexpr int32_t kWriteFailed = 5;
+constexpr int32_t kNoMemory = 8;
 constexpr int32_t kEndOfFile = 33;
 
 uint32_t recordLength(const Drv_FCB& fcb) {
@@ -29,6 +30,20 @@ uint32_t clampLength(const Drv_FCB& fcb, uint32_t length) {
     return (length == 0 || length > recordLength(fcb)) ? recordLength(fcb) : length;
 }
 
+// The bytes a write takes from: the record, or its OEM copy. The OEM
+// attribute may be set after the open made its buffers; the copy is then
+// made here, as reads convert from the moment the attribute is set.
+const uint8_t* writeSource(Drv_FCB& fcb) {
+    if (!hasOem(fcb)) return fcb.recordBuffer;
+    if (!fcb.oemBuffer) {
+        fcb.oemBuffer = static_cast<uint8_t*>(Hrt$calloc(std::max(recordLength(fcb), 1u), 1));
+        if (!fcb.oemBuffer) return nullptr;
+    }
+    std::memcpy(fcb.oemBuffer, fcb.recordBuffer, recordLength(fcb));
+    Hrt$ANSITOOEMdesc(fcb.oemBuffer, classOf(fcb));
+    return fcb.oemBuffer;
+}
+
 int32_t writeAt(Drv_FCB& fcb, uint32_t position, uint32_t length) {
     uint32_t at = 0;
     if (position == 0) {
@@ -36,22 +51,22 @@ int32_t writeAt(Drv_FCB& fcb, uint32_t position, uint32_t length) {
     } else {
         at = position - 1;
     }
+    length = std::min(length, recordLength(fcb));
+    // Positions and sizes are 32-bit: a record that would end past the
+    // largest of them could never be found again.
+    if (!drv::fitsBelowEdge(at, length)) return kWriteFailed;
+    const uint8_t* source = fcb.recordBuffer;
+    if (length > 0 && !(source = writeSource(fcb))) return kNoMemory;
+    // A write must land where it was asked to, or nowhere.
     BufferedFile& file = drv::fileOf(fcb);
-    file.seek(at);
+    if (file.seek(at) != 0) return kWriteFailed;
     fcb.currentPosition = at;
     if (length == 0) {
         if (file.truncate(at) != 0) return kWriteFailed;
         if (fcb.fileSize > at) fcb.fileSize = at;
         return 0;
     }
-    length = std::min(length, recordLength(fcb));
     fcb.lastTransfer = 0;
-    const uint8_t* source = fcb.recordBuffer;
-    if (hasOem(fcb) && fcb.oemBuffer) {
-        std::memcpy(fcb.oemBuffer, fcb.recordBuffer, recordLength(fcb));
-        Hrt$ANSITOOEMdesc(fcb.oemBuffer, classOf(fcb));
-        source = fcb.oemBuffer;
-    }
     if (file.write(source, length) != static_cast<int32_t>(length)) {
         // A part of an append must not stay behind the last whole record,
         // where a shared file's next size query would count it.
@@ -79,7 +94,10 @@ int32_t readRecord(Drv_FCB& fcb, uint32_t position, uint32_t length) {
     fcb.currentPosition = position - 1;
     if (fcb.blankRecord) std::memcpy(fcb.recordBuffer, fcb.blankRecord, recordLength(fcb));
     BufferedFile& file = drv::fileOf(fcb);
-    if (int32_t error = file.seek(fcb.currentPosition); error != 0) return error;
+    if (int32_t error = file.seek(fcb.currentPosition); error != 0) {
+        fcb.currentPosition = previous;
+        return error;
+    }
     int32_t got = file.read(fcb.recordBuffer, length);
     // A failed OS read, or none at all where the size promised bytes, is no
     // transfer: Next must not step by a count that never came in.
@@ -95,6 +113,7 @@ int32_t readRecord(Drv_FCB& fcb, uint32_t position, uint32_t length) {
 
 int32_t readNext(Drv_FCB& fcb) {
     int32_t error = readRecord(fcb, fcb.nextPosition, recordLength(fcb));
+    if (drv::positionStands(error)) return error;
     fcb.nextPosition = fcb.currentPosition + fcb.lastTransfer + 1;
     return error;
 }
@@ -123,7 +142,8 @@ int32_t writeRecord(Drv_FCB& fcb, uint32_t position, uint32_t length) {
 }
 
 int32_t atEnd(Drv_FCB& fcb) {
-    BufferedFile& file = drv::fileOf(fcb);
+    if (!fcb.file) return 1;
+    BufferedFile& file = *fcb.file;
     if (file.seek(fcb.nextPosition - 1) != 0) return 1;
     uint8_t scratch = 0;
     return file.read(&scratch, 1) == 1 ? 0 : 1;
@@ -196,13 +216,12 @@ bool BinaryRecords::perform(drv::Operation& op) {
 
 int32_t BinaryRecords::prepareOpen(Drv_FCB& fcb) {
     std::size_t size = recordLength(fcb);
-    if (hasOem(fcb)) {
-        Hrt$free(fcb.oemBuffer);
-        fcb.oemBuffer = static_cast<uint8_t*>(Hrt$calloc(size ? size : 1, 1));
-    }
+    Hrt$free(fcb.oemBuffer);
+    fcb.oemBuffer = nullptr;
+    if (hasOem(fcb)) fcb.oemBuffer = static_cast<uint8_t*>(Hrt$calloc(size ? size : 1, 1));
     Hrt$free(fcb.blankRecord);
     fcb.blankRecord = static_cast<uint8_t*>(Hrt$calloc(size ? size : 1, 1));
-    if (!fcb.blankRecord || (hasOem(fcb) && !fcb.oemBuffer)) return 8;
+    if (!fcb.blankRecord || (hasOem(fcb) && !fcb.oemBuffer)) return kNoMemory;
     Hrt$CLEAR(fcb.blankRecord, classOf(fcb), 0);
     return 0;
 }
