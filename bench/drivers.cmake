@@ -14,3 +14,11 @@ if(X9_BUILD_DRIVERS)
   target_compile_definitions(driver_text_scan_bench PRIVATE X9ASCX_PATH="$<TARGET_FILE:X9ASCX>")
   add_dependencies(driver_text_scan_bench X9ASCX)
 endif()
+
+# Text plug-in: OS reads and seeks for one 1 MiB line, against its window count.
+if(X9_BUILD_DRIVERS)
+  add_executable(driver_long_line_bench ${CMAKE_CURRENT_LIST_DIR}/driver_long_line.cpp)
+  target_link_libraries(driver_long_line_bench PRIVATE x9host_app)
+  target_compile_definitions(driver_long_line_bench PRIVATE X9ASCX_PATH="$<TARGET_FILE:X9ASCX>")
+  add_dependencies(driver_long_line_bench X9ASCX)
+endif()
