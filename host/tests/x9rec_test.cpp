@@ -97,8 +97,12 @@ TEST_F(Console, EmptyFileNameAndOperationsBeforeOpen) {
 }
 
 TEST_F(Console, StopsWithStatus2AtALineItCannotParse) {
-    for (const char* bad : {"frobnicate", "getat", "getat x", "getat 1 2", "decl fields=18:4",
-                            "decl file=a fields=18", "raw", "decl file=a fields=18:4 colour=red"}) {
+    for (const char* bad :
+         {"frobnicate", "getat", "getat x", "getat 1 2", "decl fields=18:4",
+          "decl file=a fields=18", "raw", "decl file=a fields=18:4 colour=red", "fault",
+          "fault write", "fault write 0", "fault write -1", "fault write x", "fault flood 1",
+          "fault read 1 4", "fault shortwrite 1 2 3", "fault shortwrite 1 x", "fault off now",
+          "faults 1"}) {
         SCOPED_TRACE(bad);
         std::string out =
             run(std::string("decl file=$D/a fields=18:4\nsetfirst\n") + bad + "\nsetfirst\n",
@@ -107,6 +111,38 @@ TEST_F(Console, StopsWithStatus2AtALineItCannotParse) {
         EXPECT_NE(errors.str().find("line 3"), std::string::npos);
     }
     run("next\n", x9rec::kScriptUnparsable);  // no declaration yet
+}
+
+// Fault lines print nothing; the N-th call of the kind fails once, counted
+// from the line; faults counts what fired.
+TEST_F(Console, FaultLinesFailTheNthCallOnce) {
+    std::ofstream(root / "f.bin") << "first.....second....third.....";
+    std::string out =
+        run("decl file=$D/f.bin fields=18:10\n"
+            "open 0x42\n"
+            "faults\n"
+            "fault read 2\n"
+            "getat 1\n"
+            "getat 11\n"
+            "getat 21\n"
+            "faults\n"
+            "fault read 1\n"
+            "fault off\n"
+            "getat 1\n"
+            "fault shortwrite 1 3\n"
+            "rec NEW\n"
+            "putat 1\n"
+            "faults\n");
+    EXPECT_EQ(out,
+              "open ret=0 err=0\n"
+              "faults fired=0\n"
+              "getat ret=0 err=0 rec=\"first.....\"\n"
+              "getat ret=0 err=5 rec=\"          \"\n"
+              "getat ret=0 err=0 rec=\"third.....\"\n"
+              "faults fired=1\n"
+              "getat ret=0 err=0 rec=\"first.....\"\n"
+              "putat ret=0 err=5\n"
+              "faults fired=2\n");
 }
 
 #if !defined(__i386__)
