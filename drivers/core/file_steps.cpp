@@ -52,8 +52,11 @@ int32_t checkName(Drv_FCB& fcb) {
     char full[260] = {};
     int32_t error = drv_ChkName(fcb.fileName, full, ".", 0);
     if (error != 0) return error;
+    // The name stays as it was when its copy cannot be had.
+    char* copy = copyText(full);
+    if (!copy) return 8;
     fcb.fileName = freedText(fcb.fileName);
-    fcb.fileName = copyText(full);
+    fcb.fileName = copy;
     return 0;
 }
 
