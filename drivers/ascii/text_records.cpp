@@ -136,18 +136,11 @@ int32_t scanInto(Drv_FCB& fcb, uint32_t offset, uint32_t fileSize) {
     return 0;
 }
 
-// The bytes a write takes from: the record, or its OEM copy. The OEM
-// attribute may be set after the open made its buffers; the copy is then
-// made here, as reads convert from the moment the attribute is set.
+// The bytes a write takes from: the record, or its OEM copy.
 const uint8_t* writeSource(Drv_FCB& fcb) {
-    TextTail& tail = textTail(fcb);
     if (!hasOem(fcb)) return fcb.recordBuffer;
-    if (!tail.oemBuffer) {
-        tail.oemBuffer = static_cast<uint8_t*>(Hrt$calloc(std::max(recordLength(fcb), 1u), 1));
-        if (!tail.oemBuffer) return nullptr;
-    }
-    std::memcpy(tail.oemBuffer, fcb.recordBuffer, recordLength(fcb));
-    Hrt$ANSITOOEMdesc(tail.oemBuffer, classOf(fcb));
+    TextTail& tail = textTail(fcb);
+    tail.oemBuffer = drv::oemCopyOfRecord(fcb, tail.oemBuffer);
     return tail.oemBuffer;
 }
 

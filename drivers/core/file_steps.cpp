@@ -1,5 +1,7 @@
 #include "file_steps.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "block.h"
@@ -178,6 +180,15 @@ int32_t unlockFile(Drv_FCB& fcb) {
     if (fcb.lockDepth == 0) return 0;
     if (--fcb.lockDepth != 0) return 0;
     return fcb.file ? fcb.file->unlock(kLockOffset, kLockLength) : kNoFile;
+}
+
+uint8_t* oemCopyOfRecord(Drv_FCB& fcb, uint8_t* copy) {
+    auto length = static_cast<uint32_t>(std::max<int32_t>(+fcb.recordLength, 0));
+    if (!copy) copy = static_cast<uint8_t*>(Hrt$calloc(std::max(length, 1u), 1));
+    if (!copy) return nullptr;
+    std::memcpy(copy, fcb.recordBuffer, length);
+    Hrt$ANSITOOEMdesc(copy, fcb.declaration ? fcb.declaration->classDescriptor : nullptr);
+    return copy;
 }
 
 int32_t refreshFileSize(Drv_FCB& fcb, uint32_t& size) {

@@ -43,6 +43,12 @@ inline bool positionStands(int32_t readError) {
     return readError != 0 && readError != 33;
 }
 
+// The record converted to the OEM set in `copy`, which is made when null:
+// the OEM attribute may be set after the open that would have made it, and
+// reads convert from that moment on. Answers the copy, null when it cannot
+// be made; the caller keeps it in its block.
+uint8_t* oemCopyOfRecord(Drv_FCB& fcb, uint8_t* copy);
+
 int32_t refreshFileSize(Drv_FCB& fcb, uint32_t& size);
 // The file size as record steps take it: cached, refreshed for shared
 // uncached files; 5 when the OS cannot tell.

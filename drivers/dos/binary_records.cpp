@@ -30,17 +30,10 @@ uint32_t clampLength(const Drv_FCB& fcb, uint32_t length) {
     return (length == 0 || length > recordLength(fcb)) ? recordLength(fcb) : length;
 }
 
-// The bytes a write takes from: the record, or its OEM copy. The OEM
-// attribute may be set after the open made its buffers; the copy is then
-// made here, as reads convert from the moment the attribute is set.
+// The bytes a write takes from: the record, or its OEM copy.
 const uint8_t* writeSource(Drv_FCB& fcb) {
     if (!hasOem(fcb)) return fcb.recordBuffer;
-    if (!fcb.oemBuffer) {
-        fcb.oemBuffer = static_cast<uint8_t*>(Hrt$calloc(std::max(recordLength(fcb), 1u), 1));
-        if (!fcb.oemBuffer) return nullptr;
-    }
-    std::memcpy(fcb.oemBuffer, fcb.recordBuffer, recordLength(fcb));
-    Hrt$ANSITOOEMdesc(fcb.oemBuffer, classOf(fcb));
+    fcb.oemBuffer = drv::oemCopyOfRecord(fcb, fcb.oemBuffer);
     return fcb.oemBuffer;
 }
 

@@ -2,7 +2,9 @@
 // running x9rec script lines against the binary plug-in.
 #pragma once
 
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -47,6 +49,21 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Descriptors of this process that name the file: none may outlive a Close.
+inline int descriptorsOf(const std::string& path) {
+    int count = 0;
+    DIR* fds = opendir("/proc/self/fd");
+    if (!fds) return 0;
+    while (dirent* entry = readdir(fds)) {
+        char target[4096];
+        std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path) ++count;
+    }
+    closedir(fds);
+    return count;
 }
 
 // Runs the script ("$D" stands for the scratch folder) and answers its lines.

@@ -2,7 +2,6 @@
 // arms the fault, and the test checks every answer and the file's bytes
 // afterwards. A success answer over lost, torn, stale or misplaced data, or
 // a read position that moved past a record it did not deliver, fails here.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -160,21 +159,6 @@ std::vector<ScriptCase> scriptCases() {
     };
 }
 
-// Descriptors of this process that name the file.
-int descriptorsOf(const std::string& path) {
-    int count = 0;
-    DIR* fds = opendir("/proc/self/fd");
-    if (!fds) return -1;
-    while (dirent* entry = readdir(fds)) {
-        char target[4096];
-        std::string link = std::string("/proc/self/fd/") + entry->d_name;
-        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path) ++count;
-    }
-    closedir(fds);
-    return count;
-}
-
 class FaultCases : public x9test::TextDriverTest {};
 
 TEST_F(FaultCases, EachKnownFaultIsAnsweredAndCostsNoData) {
@@ -188,7 +172,7 @@ TEST_F(FaultCases, EachKnownFaultIsAnsweredAndCostsNoData) {
                                                : x9test::runAsciiScript(c.script, dir);
         EXPECT_EQ(answers, c.answers);
         EXPECT_EQ(x9test::readFile(path), c.after);
-        EXPECT_EQ(descriptorsOf(path), 0) << "a descriptor of the file is still open";
+        EXPECT_EQ(x9test::descriptorsOf(path), 0) << "a descriptor of the file is still open";
     }
 }
 

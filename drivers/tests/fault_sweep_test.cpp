@@ -11,7 +11,6 @@
 //   - no descriptor of the data file is open.
 // Records are four characters and unique to their slot, so a record tells
 // where it belongs.
-#include <dirent.h>
 #include <unistd.h>
 
 #include <map>
@@ -306,20 +305,6 @@ class Model {
     bool anyError_ = false;
 };
 
-int descriptorsOf(const std::string& path) {
-    int count = 0;
-    DIR* fds = opendir("/proc/self/fd");
-    if (!fds) return 0;
-    while (dirent* entry = readdir(fds)) {
-        char target[4096];
-        std::string link = std::string("/proc/self/fd/") + entry->d_name;
-        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path) ++count;
-    }
-    closedir(fds);
-    return count;
-}
-
 class FaultSweep : public x9test::DriverTest {
   protected:
     void SetUp() override {
@@ -346,7 +331,8 @@ class FaultSweep : public x9test::DriverTest {
         if (!model.anyError() && bytes != reference)
             found.push_back("all answers 0, yet the file holds \"" + bytes + "\"");
         model.checkFile(bytes, found);
-        if (descriptorsOf(path) != 0) found.push_back("a descriptor of the file is still open");
+        if (x9test::descriptorsOf(path) != 0)
+            found.push_back("a descriptor of the file is still open");
         for (const auto& problem : found)
             if (problems.size() < kMaxReported)
                 problems.push_back(faultLine.substr(0, faultLine.size() - 1) + ": " + problem);
