@@ -252,6 +252,8 @@ TEST_F(FourGibEdge, AWriteThatWouldPassTheEdgeFailsAndWritesNothing) {
         {"text, cached", x9test::asciiPlugin, kEdge - 6, 0x12, 4},
         {"text, uncached", x9test::asciiPlugin, kEdge - 6, 0x42, 4},
     };
+    // Position 4 GiB - 2: two bytes are left, too few for any record.
+    const auto kNearTheEdge = static_cast<intptr_t>(uint32_t{0xFFFFFFFE});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = sparseFile(c.size);
@@ -261,7 +263,7 @@ TEST_F(FourGibEdge, AWriteThatWouldPassTheEdgeFailsAndWritesNothing) {
         decl.setRecord("ab");
         EXPECT_EQ(x9host::callDriver(c.plugin(), decl, Add).err, 0);
         EXPECT_EQ(x9host::callDriver(c.plugin(), decl, Add).err, 5);
-        EXPECT_EQ(x9host::callDriver(c.plugin(), decl, PutAt, {0xFFFFFFFE}).err, 5);
+        EXPECT_EQ(x9host::callDriver(c.plugin(), decl, PutAt, {kNearTheEdge}).err, 5);
         EXPECT_EQ(x9host::callDriver(c.plugin(), decl, Close).err, 0);
         x9host::releaseDeclaration(c.plugin(), decl);
         EXPECT_EQ(sizeOf(path), c.size + c.grownBy);
