@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/mman.h>
@@ -144,11 +145,7 @@ class Peer {
 
 class FileSharing : public ::testing::Test {
   protected:
-    FileSharing() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "x9shareXXXXXX").string();
-        root_ = mkdtemp(pattern.data());
-        std::ofstream(file) << "0123456789";
-    }
+    FileSharing() { std::ofstream(file) << "0123456789"; }
     ~FileSharing() override {
         for (int32_t handle : held_) __OsCloseFile(handle);
         std::error_code ec;
@@ -177,8 +174,13 @@ class FileSharing : public ::testing::Test {
         closeAll();
     }
 
-    std::filesystem::path root_;
-    std::string file = (root_ / "f.bin").string();
+    static std::filesystem::path makeFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "x9shareXXXXXX").string();
+        return mkdtemp(pattern.data());
+    }
+
+    const std::filesystem::path root_ = makeFolder();
+    const std::string file = (root_ / "f.bin").string();
 
   private:
     std::vector<int32_t> held_;
@@ -300,7 +302,7 @@ TEST_F(FileSharing, AKilledProcessLeavesNoSharingBehind) {
 // the processes inside must never pass one.
 TEST_F(FileSharing, RacingExclusiveOpensNeverBothGetIn) {
     struct Shared {
-        std::atomic<int> inside{0}, overlaps{0}, strayAnswers{0}, entries{0};
+        std::atomic<int> ready{0}, inside{0}, overlaps{0}, strayAnswers{0}, entries{0};
     };
     static_assert(std::atomic<int>::is_always_lock_free);
     void* memory = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
@@ -308,6 +310,8 @@ TEST_F(FileSharing, RacingExclusiveOpensNeverBothGetIn) {
     ASSERT_NE(memory, MAP_FAILED);
     auto* shared = new (memory) Shared;
     auto race = [&] {
+        // Both start together, or one could be done before the other forks.
+        for (++shared->ready; shared->ready.load() < 2;) ::sched_yield();
         for (int round = 0; round < 2000; ++round) {
             int32_t handle = 0;
             int32_t error = __OsOpenFile(file.c_str(), &handle, kReadWrite | kDenyAll);
@@ -317,6 +321,12 @@ TEST_F(FileSharing, RacingExclusiveOpensNeverBothGetIn) {
             }
             if (++shared->inside != 1) ++shared->overlaps;
             ++shared->entries;
+            // Some work while inside, as a holder would do, widens the
+            // window in which a second holder would show.
+            char data[10];
+            uint32_t done = 0;
+            __OsReadFile(handle, sizeof data, data, &done);
+            if (shared->inside.load() != 1) ++shared->overlaps;
             --shared->inside;
             __OsCloseFile(handle);
         }
