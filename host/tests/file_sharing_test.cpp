@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <vector>
 
@@ -305,8 +306,8 @@ TEST_F(FileSharing, RacingExclusiveOpensNeverBothGetIn) {
         std::atomic<int> ready{0}, inside{0}, overlaps{0}, strayAnswers{0}, entries{0};
     };
     static_assert(std::atomic<int>::is_always_lock_free);
-    void* memory = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
-                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* memory =
+        ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(memory, MAP_FAILED);
     auto* shared = new (memory) Shared;
     auto race = [&] {
@@ -414,8 +415,8 @@ TEST_F(FileSharing, SecondConsoleCannotOpenAFileTheFirstDeniesToAll) {
     std::filesystem::path script = root_ / "second.x9";
     std::ofstream(script) << declare << "\nopen 0x12\nrec second\nadd\nrec again\nadd\nclose\n";
     std::filesystem::path printed = root_ / "second.out";
-    std::string command = std::string(X9REC_PATH) + " DOS " + script.string() + " > " +
-                          printed.string() + " 2>&1";
+    std::string command =
+        std::string(X9REC_PATH) + " DOS " + script.string() + " > " + printed.string() + " 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::stringstream second;
     second << std::ifstream(printed).rdbuf();
