@@ -1,6 +1,6 @@
 // The runtime's OS file services on POSIX. Each answers 0 or the runtime's
 // error number (2 file not found, 3 path not found, 5 access denied, 32 lock
-// held elsewhere) and consults the fault table before touching the OS.
+// held elsewhere or sharing refused) and consults the fault table before touching the OS.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 
 #include "fault_table.h"
 #include "host_control.h"
+#include "share_locks.h"
 
 namespace {
 
@@ -166,6 +167,12 @@ using x9host::FaultKind;
 using x9host::OsFaults;
 using x9host::detail::consumeFault;
 using x9host::detail::fireArmedFault;
+using x9host::detail::joinSharing;
+using x9host::detail::leaveSharing;
+
+namespace {
+constexpr int32_t kCreateMode = 0x42;  // read and write, deny none
+}  // namespace
 
 extern "C" {
 
@@ -173,19 +180,33 @@ int32_t __OsOpenFile(const char* name, int32_t* handle, int32_t mode) {
     *handle = 0;
     int fd = ::open(name, openFlags(mode) | O_CLOEXEC);
     if (fd < 0) return fromErrno(errno, name);
+    if (int refused = joinSharing(fd, mode)) {
+        ::close(fd);
+        return fromErrno(refused);
+    }
     *handle = fd;
     return 0;
 }
 
+// Creating cuts the file, so it must first get in beside the opens already in
+// place as a read and write open that denies nothing.
 int32_t __OsCreateFile(const char* name, int32_t* handle, int32_t) {
     *handle = 0;
-    int fd = ::open(name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = ::open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return fromErrno(errno, name);
+    int error = joinSharing(fd, kCreateMode);
+    if (error == 0 && ::ftruncate(fd, 0) != 0) error = errno;
+    if (error != 0) {
+        leaveSharing(fd);
+        ::close(fd);
+        return fromErrno(error);
+    }
     *handle = fd;
     return 0;
 }
 
 int32_t __OsCloseFile(int32_t handle) {
+    leaveSharing(handle);
     return ::close(handle) == 0 ? 0 : fromErrno(errno);
 }
 

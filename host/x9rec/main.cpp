@@ -2,6 +2,7 @@
 // standard input) against it.
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
         std::cerr << "usage: x9rec PLUGIN [SCRIPT]\n";
         return x9rec::kScriptUnparsable;
     }
+    // One result line at a time, so that a program driving the console
+    // through a pipe sees each answer before it sends the next line.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     try {
         x9host::Plugin plugin(x9rec::pluginPath(argv[1], consoleDirectory(argv[0])));
         if (argc == 3) {
