@@ -67,8 +67,8 @@ void makeText(const std::string& path, std::size_t bytes) {
 std::size_t driverCalls(const char* pluginPath, const std::string& path, std::size_t record) {
     x9host::Plugin plugin(pluginPath);
     std::size_t records = 0;
-    x9bench::driverScan(plugin, x9host::textFieldSpec(path, static_cast<int32_t>(record), kDriverString),
-                        records);
+    x9bench::driverScan(
+        plugin, x9host::textFieldSpec(path, static_cast<int32_t>(record), kDriverString), records);
     return records + 1;
 }
 

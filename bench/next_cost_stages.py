@@ -28,7 +28,7 @@ EPILOGUE_HOST = ("drv_update_state", "Hrt$freestr", "Hrt$seterror", "Hrt$SetErro
 # holds one of them decides.
 PLUGIN_STAGES = [
     ("prologue", ("prologue", "popStrings", "blockIsStale", "rulesFor")),
-    ("epilogue", ("epilogue", "freeStrings", "finishCall", "reportError")),
+    ("epilogue", ("epilogue", "freeStrings", "finishOnBlock", "reportError")),
     ("scan", ("scanInto", "passOver", "scanLine", "copyToStop", "bytesInWindow",
               "ensureWindow", "BufferedFile::", "copyFromWindow", "blankTail")),
     ("record", ("readRecord", "readNext", "readLine", "readNextLine", "perform",

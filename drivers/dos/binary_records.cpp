@@ -104,7 +104,27 @@ int32_t readRecord(Drv_FCB& fcb, uint32_t position, uint32_t length) {
     return 0;
 }
 
+// A whole record that the loaded window holds: the outcome of readRecord's
+// steps, whose blank record the copy would cover byte for byte. It asks the
+// OS nothing, so a file whose size must be asked for goes the long way.
+bool readWholeFromWindow(Drv_FCB& fcb, uint32_t position) {
+    uint32_t length = recordLength(fcb);
+    if (position == 0 || length == 0 || !fcb.file || !drv::sizeIsCached(fcb) ||
+        position - 1 >= fcb.fileSize ||
+        !fcb.file->copyFromWindow(position - 1, fcb.recordBuffer, length))
+        return false;
+    fcb.currentPosition = position - 1;
+    fcb.lastTransfer = length;
+    if (hasOem(fcb)) Hrt$OEMTOANSIdesc(fcb.recordBuffer, classOf(fcb));
+    fcb.driverFlags |= kFlagCurrent;
+    return true;
+}
+
 int32_t readNext(Drv_FCB& fcb) {
+    if (readWholeFromWindow(fcb, fcb.nextPosition)) {
+        fcb.nextPosition = fcb.currentPosition + fcb.lastTransfer + 1;
+        return 0;
+    }
     int32_t error = readRecord(fcb, fcb.nextPosition, recordLength(fcb));
     if (drv::positionStands(error)) return error;
     fcb.nextPosition = fcb.currentPosition + fcb.lastTransfer + 1;
