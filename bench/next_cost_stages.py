@@ -30,8 +30,8 @@ PLUGIN_STAGES = [
     ("prologue", ("prologue", "popStrings", "blockIsStale", "rulesFor")),
     ("epilogue", ("epilogue", "freeStrings", "finishOnBlock", "reportError")),
     ("scan", ("scanInto", "passOver", "scanLine", "copyToStop", "bytesInWindow",
-              "ensureWindow", "BufferedFile::", "copyFromWindow", "blankTail")),
-    ("record", ("readRecord", "readNext", "readLine", "readNextLine", "perform",
+              "ensureWindow", "BufferedFile::", "takeFromWindow", "readPlainLine")),
+    ("record", ("readRecord", "readNext", "readLine", "readNextLine", "readNextRecord", "perform",
                 "takeFileSize", "fileOf", "positionStands", "nextRecord", "nextLine")),
     ("dispatch", ("runEntry", "runNext", "DOS", "ASCII")),
 ]

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
 class BufferedFile {
   public:
@@ -38,15 +37,13 @@ class BufferedFile {
         windowCursor_ = at;
         return data_ + at;
     }
-    // Copies count bytes at offset when the loaded window holds them all,
-    // leaving the position behind them, as a seek there and a read would;
-    // false, with nothing changed, when it does not.
-    bool copyFromWindow(uint32_t offset, void* destination, uint32_t count) {
+    // The count bytes at offset when the loaded window holds them all, with
+    // the position moved behind them, as a seek there and a read would
+    // leave it; null, with nothing changed, when it does not.
+    const uint8_t* takeFromWindow(uint32_t offset, uint32_t count) {
         const uint8_t* held = fromWindow(offset, count);
-        if (!held) return false;
-        std::memcpy(destination, held, count);
-        windowCursor_ += count;
-        return true;
+        if (held) windowCursor_ += count;
+        return held;
     }
     int32_t read(void* destination, uint32_t count);    // count read or -1
     int32_t write(const void* source, uint32_t count);  // count or -1

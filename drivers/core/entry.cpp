@@ -271,12 +271,12 @@ void epilogue(const DriverDefinition& driver, Operation& op, const EntryState& s
 // cannot apply to it: Next is no file-level code (no stale block), pops no
 // strings, takes no key and pushes no result.
 int32_t runNext(const DriverDefinition& driver, Drv_FileDecl& declaration, Drv_FCB& fcb) {
+    // Next neither makes a block nor discards one, so the block it starts
+    // with is the one it ends with.
     int32_t error = drv_check_state(&fcb, nullptr, Next, nullptr);
     if (error == 0) error = driver.next(fcb);
-    if (Drv_FCB* after = declaration.fcb) {
-        drv_update_state(after, nullptr, Next, error, 0);
-        finishOnBlock(driver, declaration, *after, Next, error, false);
-    }
+    drv_update_state(&fcb, nullptr, Next, error, 0);
+    finishOnBlock(driver, declaration, fcb, Next, error, false);
     reportError(&declaration, error);
     return 0;
 }

@@ -118,23 +118,27 @@ uint64_t errorSerial() {
 
 extern "C" {
 
+// The event is noted last in the services every operation calls, so that
+// nothing needs keeping across the call that notes it.
 int32_t drv_check_state(Drv_FCB* fcb, Drv_KCB*, int32_t code, HrtString*) {
-    if (recording()) [[unlikely]]
-        keepEvent("check_state", 1, code);
     // The host keeps the previous operation's code in the block for the
     // drivers' backwards reading.
     if (fcb) fcb->controlFlags |= kCtlStoreLastOp;
+    if (recording()) [[unlikely]]
+        keepEvent("check_state", 1, code);
     return checkStateAnswer.load();
 }
 
 void drv_update_state(Drv_FCB* fcb, Drv_KCB*, int32_t code, int32_t error, int32_t madeBlock) {
+    // Only opens (25, 48) and closes (7) change the state.
+    constexpr uint64_t kStateCodes = uint64_t{1} << 7 | uint64_t{1} << 25 | uint64_t{1} << 48;
+    if (fcb && static_cast<uint32_t>(code) < 64 && ((kStateCodes >> code) & 1)) [[unlikely]] {
+        if (code != 7 && error == 0) fcb->stateFlags |= kStateOpen;
+        // A close that reports a failed final write has still released the file.
+        if (code == 7 && (error == 0 || fcb->file == nullptr)) fcb->stateFlags &= ~kStateOpen;
+    }
     if (recording()) [[unlikely]]
         keepEvent("update_state", 3, code, error, madeBlock);
-    // Only opens and closes change the state: one test passes every other code.
-    if (!fcb || (code != 25 && code != 48 && code != 7)) return;
-    if (error == 0 && code != 7) fcb->stateFlags |= kStateOpen;
-    // A close that reports a failed final write has still released the file.
-    if (code == 7 && (error == 0 || fcb->file == nullptr)) fcb->stateFlags &= ~kStateOpen;
 }
 
 void drv_TraceOp(Drv_FCB*, Drv_KCB*, const char* driver, int32_t code, int32_t error,
