@@ -30,8 +30,8 @@ PLUGIN_STAGES = [
     ("prologue", ("prologue", "popStrings", "blockIsStale", "rulesFor")),
     ("epilogue", ("epilogue", "freeStrings", "finishOnBlock", "reportError")),
     ("scan", ("scanInto", "passOver", "scanLine", "copyToStop", "bytesInWindow",
-              "ensureWindow", "BufferedFile::", "takeFromWindow", "readPlainLine")),
-    ("record", ("readRecord", "readNext", "readLine", "readNextLine", "readNextRecord", "perform",
+              "ensureWindow", "BufferedFile::", "takeFromWindow")),
+    ("record", ("readRecord", "readNext", "readLine", "readNextLine", "readNextRecord", "readPlainLine", "perform",
                 "takeFileSize", "fileOf", "positionStands", "nextRecord", "nextLine")),
     ("dispatch", ("runEntry", "runNext", "DOS", "ASCII")),
 ]
