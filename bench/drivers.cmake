@@ -22,3 +22,13 @@ if(X9_BUILD_DRIVERS)
   target_compile_definitions(driver_long_line_bench PRIVATE X9ASCX_PATH="$<TARGET_FILE:X9ASCX>")
   add_dependencies(driver_long_line_bench X9ASCX)
 endif()
+
+# Both plug-ins' Next and their C library baselines, one pass each, for
+# bench/next_cost.sh to count under callgrind.
+if(X9_BUILD_DRIVERS)
+  add_executable(next_cost_probe ${CMAKE_CURRENT_LIST_DIR}/next_cost_probe.cpp)
+  target_link_libraries(next_cost_probe PRIVATE x9host_app)
+  target_compile_definitions(next_cost_probe PRIVATE
+    X9DOSX_PATH="$<TARGET_FILE:X9DOSX>" X9ASCX_PATH="$<TARGET_FILE:X9ASCX>")
+  add_dependencies(next_cost_probe X9DOSX X9ASCX)
+endif()

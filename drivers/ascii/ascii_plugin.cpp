@@ -42,7 +42,8 @@ X9_EXPORT const DrvReg Asc$DrvReg = {
 
 namespace {
 
-const drv::DriverDefinition kDefinition{&Asc$DrvReg, "KWASCII", "ASCII.LOG", &textRecords};
+const drv::DriverDefinition kDefinition{&Asc$DrvReg, "KWASCII", "ASCII.LOG", &textRecords,
+                                        ascii::readNextLine};
 
 void (*const kInitialisers[])() = {drv::startModule, nullptr};
 void (*const kTerminators[])() = {drv::endModule, nullptr};

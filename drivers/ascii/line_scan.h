@@ -51,19 +51,27 @@ uint32_t copyToStop(const uint8_t* window, uint32_t reach, uint8_t* record, uint
 LineScan scanLineBytewise(const uint8_t* window, uint32_t available, uint8_t* record,
                           uint32_t recordLength, const ScanSettings& settings);
 
-// The same scan, filling the whole record itself: the line, then blanks.
-// The fast path is taken when the first stop byte within the record's reach
-// begins the whole terminator; the byte-by-byte scan would copy the same
-// bytes and stop there. Inline, so the result stays in registers instead of
-// taking a round trip through the stack.
-inline LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record,
-                         uint32_t recordLength, const ScanSettings& settings) {
+// The scan of an ordinary line: the first stop byte within the record's
+// reach begins the whole terminator, so the byte-by-byte scan would copy the
+// bytes before it and stop there. Fills the whole record (the line, then
+// blanks) and answers true; false for any other line, with record bytes
+// written that the byte-by-byte scan writes over. Inline, so that the result
+// stays in registers instead of taking a round trip through the stack.
+inline bool scanPlainLine(const uint8_t* window, uint32_t available, uint8_t* record,
+                          uint32_t recordLength, const ScanSettings& settings, LineScan& scan) {
     uint32_t reach = available < recordLength ? available : recordLength;
     uint32_t k = copyToStop(window, reach, record, settings.terminator[0], settings.ctrlZIsData);
-    if (k < reach && terminatorAt(window + k, available - k, settings)) {
-        if (recordLength > k) std::memset(record + k, kBlank, recordLength - k);
-        return LineScan{k + settings.terminatorLength, k, true};
-    }
+    if (k >= reach || !terminatorAt(window + k, available - k, settings)) return false;
+    if (recordLength > k) std::memset(record + k, kBlank, recordLength - k);
+    scan = LineScan{k + settings.terminatorLength, k, true};
+    return true;
+}
+
+// The same scan, filling the whole record itself: the line, then blanks.
+inline LineScan scanLine(const uint8_t* window, uint32_t available, uint8_t* record,
+                         uint32_t recordLength, const ScanSettings& settings) {
+    LineScan scan;
+    if (scanPlainLine(window, available, record, recordLength, settings, scan)) return scan;
     if (recordLength > 0) std::memset(record, kBlank, recordLength);
     return scanLineBytewise(window, available, record, recordLength, settings);
 }

@@ -25,12 +25,25 @@ class BufferedFile {
     // Inline while the window already holds the bytes, as it does for all
     // but one record in a window's worth of a sequential scan.
     const uint8_t* fetch(uint32_t offset, uint32_t count) {
-        if (caching() && !unloaded() && windowStart_ <= offset &&
-            uint64_t{offset} + count <= uint64_t{windowStart_} + windowFill_) {
-            windowCursor_ = offset - windowStart_;
-            return data_ + windowCursor_;
-        }
-        return load(offset, count);
+        const uint8_t* held = fromWindow(offset, count);
+        return held ? held : load(offset, count);
+    }
+    // fetch without the load: null, with nothing changed, when the loaded
+    // window does not hold the whole range.
+    const uint8_t* fromWindow(uint32_t offset, uint32_t count) {
+        if ((flags_ & (kCaching | kUnloaded)) != kCaching || offset < windowStart_) return nullptr;
+        uint32_t at = offset - windowStart_;
+        if (at > windowFill_ || count > windowFill_ - at) return nullptr;
+        windowCursor_ = at;
+        return data_ + at;
+    }
+    // The count bytes at offset when the loaded window holds them all, with
+    // the position moved behind them, as a seek there and a read would
+    // leave it; null, with nothing changed, when it does not.
+    const uint8_t* takeFromWindow(uint32_t offset, uint32_t count) {
+        const uint8_t* held = fromWindow(offset, count);
+        if (held) windowCursor_ += count;
+        return held;
     }
     int32_t read(void* destination, uint32_t count);    // count read or -1
     int32_t write(const void* source, uint32_t count);  // count or -1

@@ -53,6 +53,8 @@ struct DriverDefinition {
     const char* profileSection;  // WIN.INI section of the trace settings
     const char* defaultTraceFile;
     RecordLayer* layer;
+    // The layer's Next, which the entry calls straight on its short path.
+    int32_t (*next)(Drv_FCB& fcb);
 };
 
 // The whole entry: prologue, the operation, epilogue.

@@ -227,6 +227,24 @@ void performCore(const DriverDefinition& driver, Operation& op) {
     }
 }
 
+// The last steps on the block: the error kept, the host's error cleared, the
+// code kept for the next call, the block discarded when marked.
+void finishOnBlock(const DriverDefinition& driver, Drv_FileDecl& declaration, Drv_FCB& fcb,
+                   int32_t code, int32_t error, bool deferredDiscard) {
+    fcb.lastError = error == -1 ? 0 : error;
+    if (error == 0 && (fcb.controlFlags & kCtlClearError)) Hrt$clearerror();
+    if (fcb.controlFlags & kCtlStoreLastOp) fcb.lastOperation = code;
+    if ((fcb.controlFlags & kCtlDiscard) || deferredDiscard) detachBlock(driver, declaration);
+}
+
+// -1 is a failure the host is not told of.
+void reportError(Drv_FileDecl* declaration, int32_t error) {
+    if (error != 0 && error != -1) {
+        Hrt$seterror(error);
+        Hrt$SetErrorFile(declaration);
+    }
+}
+
 void epilogue(const DriverDefinition& driver, Operation& op, const EntryState& state) {
     Drv_FCB* fcb = op.declaration->fcb;
     if (fcb && fcb->traceOn) {
@@ -243,18 +261,24 @@ void epilogue(const DriverDefinition& driver, Operation& op, const EntryState& s
             Hrt$PushString("", 0);
         }
     }
-    if (fcb) {
-        fcb->lastError = op.error == -1 ? 0 : op.error;
-        if (op.error == 0 && (fcb->controlFlags & kCtlClearError)) Hrt$clearerror();
-        if (fcb->controlFlags & kCtlStoreLastOp) fcb->lastOperation = op.code;
-        if ((fcb->controlFlags & kCtlDiscard) || state.deferredDiscard)
-            detachBlock(driver, *op.declaration);
-    }
-    if (op.error != 0 && op.error != -1) {
-        Hrt$seterror(op.error);
-        Hrt$SetErrorFile(op.declaration);
-    }
+    if (fcb) finishOnBlock(driver, *op.declaration, *fcb, op.code, op.error, state.deferredDiscard);
+    reportError(op.declaration, op.error);
     if (op.error != 0 && (op.code == 2 || op.code == AtEnd)) op.result = 1;
+}
+
+// Next on a block that is there, on a file neither redirected nor traced: by
+// far the commonest call. It takes the general path's steps, less those that
+// cannot apply to it: Next is no file-level code (no stale block), pops no
+// strings, takes no key and pushes no result.
+int32_t runNext(const DriverDefinition& driver, Drv_FileDecl& declaration, Drv_FCB& fcb) {
+    // Next neither makes a block nor discards one, so the block it starts
+    // with is the one it ends with.
+    int32_t error = drv_check_state(&fcb, nullptr, Next, nullptr);
+    if (error == 0) error = driver.next(fcb);
+    drv_update_state(&fcb, nullptr, Next, error, 0);
+    finishOnBlock(driver, declaration, fcb, Next, error, false);
+    reportError(&declaration, error);
+    return 0;
 }
 
 // The steps before the operation: stale block, redirection look-up,
@@ -302,10 +326,12 @@ bool prologue(const DriverDefinition& driver, Operation& op, EntryState& state,
 
 }  // namespace
 
-int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* declaration,
-                 const intptr_t* args) {
-    if (code == Idle) return 0;
-    Hrt$ThreadedFileOpen(declaration);
+namespace {
+
+// Every call but the short path's. Kept out of line, so that the short path
+// pays for none of the registers and stack this one needs.
+[[gnu::noinline]] int32_t runOperation(const DriverDefinition& driver, int32_t code,
+                                       Drv_FileDecl* declaration, const intptr_t* args) {
     Operation op;
     op.code = code;
     op.declaration = declaration;
@@ -319,6 +345,20 @@ int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* dec
         performCore(driver, op);
     epilogue(driver, op, state);
     return op.result;
+}
+
+}  // namespace
+
+int32_t runEntry(const DriverDefinition& driver, int32_t code, Drv_FileDecl* declaration,
+                 const intptr_t* args) {
+    if (code == Idle) return 0;
+    Hrt$ThreadedFileOpen(declaration);
+    if (code == Next) {
+        Drv_FCB* fcb = declaration->fcb;
+        if (fcb && !isRedirected(*declaration) && !fcb->traceOn)
+            return runNext(driver, *declaration, *fcb);
+    }
+    return runOperation(driver, code, declaration, args);
 }
 
 void startModule() {

@@ -50,11 +50,15 @@ inline bool positionStands(int32_t readError) {
 uint8_t* oemCopyOfRecord(Drv_FCB& fcb, uint8_t* copy);
 
 int32_t refreshFileSize(Drv_FCB& fcb, uint32_t& size);
+// Whether record steps take the file size from fileSize as it stands: all
+// but shared files without caching, which ask the OS each time.
+inline bool sizeIsCached(const Drv_FCB& fcb) {
+    return !(fcb.driverFlags & kFlagShared) || (fcb.driverFlags & kFlagCaching);
+}
 // The file size as record steps take it: cached, refreshed for shared
 // uncached files; 5 when the OS cannot tell.
 inline int32_t takeFileSize(Drv_FCB& fcb, uint32_t& size) {
-    if ((fcb.driverFlags & kFlagShared) && !(fcb.driverFlags & kFlagCaching))
-        return refreshFileSize(fcb, size);
+    if (!sizeIsCached(fcb)) return refreshFileSize(fcb, size);
     size = fcb.fileSize;
     return 0;
 }

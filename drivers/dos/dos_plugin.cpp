@@ -39,7 +39,8 @@ X9_EXPORT const DrvReg Dos$DrvReg = {
 
 namespace {
 
-const drv::DriverDefinition kDefinition{&Dos$DrvReg, "KWDOS", "DOS.LOG", &binaryRecords};
+const drv::DriverDefinition kDefinition{&Dos$DrvReg, "KWDOS", "DOS.LOG", &binaryRecords,
+                                        dos::readNext};
 
 void (*const kInitialisers[])() = {drv::startModule, nullptr};
 void (*const kTerminators[])() = {drv::endModule, nullptr};

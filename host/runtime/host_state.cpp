@@ -53,6 +53,21 @@ void note(const char* event) {
     note([&] { return std::string(event); });
 }
 
+// For the services every operation calls: the test alone stays in line, and
+// the event's arguments are touched only when the record is on.
+bool recording() {
+    return eventsOn.load(std::memory_order_relaxed);
+}
+// The numbers come in registers, so the services need no stack frame for them.
+[[gnu::noinline, gnu::cold]] void keepEvent(const char* name, int count = 0, int32_t first = 0,
+                                            int32_t second = 0, int32_t third = 0) {
+    std::string event = name;
+    const int32_t numbers[] = {first, second, third};
+    for (int i = 0; i < count; ++i) event += " " + std::to_string(numbers[i]);
+    std::lock_guard lock(logMutex);
+    events.push_back(std::move(event));
+}
+
 void runAll(void (*const* list)()) {
     for (; list && *list; ++list) (*list)();
 }
@@ -103,23 +118,27 @@ uint64_t errorSerial() {
 
 extern "C" {
 
+// The event is noted last in the services every operation calls, so that
+// nothing needs keeping across the call that notes it.
 int32_t drv_check_state(Drv_FCB* fcb, Drv_KCB*, int32_t code, HrtString*) {
-    note([=] { return "check_state " + std::to_string(code); });
     // The host keeps the previous operation's code in the block for the
     // drivers' backwards reading.
     if (fcb) fcb->controlFlags |= kCtlStoreLastOp;
+    if (recording()) [[unlikely]]
+        keepEvent("check_state", 1, code);
     return checkStateAnswer.load();
 }
 
 void drv_update_state(Drv_FCB* fcb, Drv_KCB*, int32_t code, int32_t error, int32_t madeBlock) {
-    note([=] {
-        return "update_state " + std::to_string(code) + " " + std::to_string(error) + " " +
-               std::to_string(madeBlock);
-    });
-    if (!fcb) return;
-    if (error == 0 && (code == 25 || code == 48)) fcb->stateFlags |= kStateOpen;
-    // A close that reports a failed final write has still released the file.
-    if (code == 7 && (error == 0 || fcb->file == nullptr)) fcb->stateFlags &= ~kStateOpen;
+    // Only opens (25, 48) and closes (7) change the state.
+    constexpr uint64_t kStateCodes = uint64_t{1} << 7 | uint64_t{1} << 25 | uint64_t{1} << 48;
+    if (fcb && static_cast<uint32_t>(code) < 64 && ((kStateCodes >> code) & 1)) [[unlikely]] {
+        if (code != 7 && error == 0) fcb->stateFlags |= kStateOpen;
+        // A close that reports a failed final write has still released the file.
+        if (code == 7 && (error == 0 || fcb->file == nullptr)) fcb->stateFlags &= ~kStateOpen;
+    }
+    if (recording()) [[unlikely]]
+        keepEvent("update_state", 3, code, error, madeBlock);
 }
 
 void drv_TraceOp(Drv_FCB*, Drv_KCB*, const char* driver, int32_t code, int32_t error,
@@ -151,7 +170,8 @@ void Hrt$deactivate_drv(Drv_FileDecl*) {
     note("deactivate");
 }
 void Hrt$ThreadedFileOpen(Drv_FileDecl*) {
-    note("ThreadedFileOpen");
+    if (recording()) [[unlikely]]
+        keepEvent("ThreadedFileOpen");
 }
 void Hrt$ThreadedFileClose(Drv_FileDecl*) {
     note("ThreadedFileClose");
