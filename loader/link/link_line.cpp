@@ -102,7 +102,12 @@ void Link::SetTerminalMode(bool& enable) {
 }
 
 void Link::SendText(const QByteArray& text) {
-    if (loaderState().bDebug) return;
+    auto& st = loaderState();
+    if (st.bDebug) return;
+    // A line that cannot take more yet is waited for in the event loop. A
+    // cancel request ends the wait; the bytes are queued anyway and the
+    // sequence sees the request right after.
+    waitForRoom(line_, [&st] { return st.bCancel; });
     line_.write(text);
 }
 

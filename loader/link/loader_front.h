@@ -26,15 +26,15 @@ enum class Control {
 };
 
 class LoaderFront {
-public:
+  public:
     virtual ~LoaderFront() = default;
 
     // --- image slots 0..6 ---
-    virtual bool slotTicked(int slot) const = 0;        // chkExeURK(slot)
-    virtual QString slotPath(int slot) const = 0;       // txtFilNam(slot).Tag, "" when no file
-    virtual QString slotAddress(int slot) const = 0;    // txtStartAddress(slot)
-    virtual QString slotSize(int slot) const = 0;       // lblCodeSize(slot)
-    virtual bool fullErase() const = 0;                 // chkErase
+    virtual bool slotTicked(int slot) const = 0;      // chkExeURK(slot)
+    virtual QString slotPath(int slot) const = 0;     // txtFilNam(slot).Tag, "" when no file
+    virtual QString slotAddress(int slot) const = 0;  // txtStartAddress(slot)
+    virtual QString slotSize(int slot) const = 0;     // lblCodeSize(slot)
+    virtual bool fullErase() const = 0;               // chkErase
 
     // --- serial port choice ---
     virtual int selectedPort() const = 0;               // item data of cmbComPort, 1..8

@@ -97,12 +97,12 @@ int RunScript(const QString& path, const ScriptHooks& hooks) {
     return counter;
 }
 
-ScriptHooks LineScriptHooks(SerialLine& line,
-                            std::function<void(const QString&)> setStatusPanel) {
+ScriptHooks LineScriptHooks(SerialLine& line, std::function<void(const QString&)> setStatusPanel) {
     ScriptHooks hooks;
     hooks.setStatusPanel = std::move(setStatusPanel);
     hooks.send = [&line](const QByteArray& bytes) {
         if (!line.isOpen()) throw SerialError("the port is not open");
+        waitForRoom(line, [] { return loaderState().bCancel; });
         line.write(bytes);
     };
     hooks.yield = [](bool waitForEvents) {
