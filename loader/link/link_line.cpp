@@ -213,8 +213,8 @@ int Link::commPort() const {
 
 void Link::showCommError(const QString& cause, const QString& error) {
     auto& st = loaderState();
-    st.sMsg = QString("Error communicating with COM%1\r\n%2\r\nError: %3")
-                  .arg(commPort())
+    st.sMsg = QString("Error communicating with %1\r\n%2\r\nError: %3")
+                  .arg(front_.portName(commPort()))
                   .arg(cause, error);
     front_.dialogs().message(MessageIcon::Exclamation, "Error", st.sMsg);
 }

@@ -39,6 +39,9 @@ class LoaderFront {
     // --- serial port choice ---
     virtual int selectedPort() const = 0;               // item data of cmbComPort, 1..8
     virtual QString deviceForPort(int port) const = 0;  // the device COMn maps to
+    // How errors name the port: "COMn", or the device a front end was told
+    // to use instead (vrxload --port /dev/ttyUSB0).
+    virtual QString portName(int port) const { return QString("COM%1").arg(port); }
 
     // --- status log (txtStatus) ---
     // Replaces the last `replaceLast` characters of the log (0 or 1) with

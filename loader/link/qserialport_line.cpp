@@ -10,6 +10,8 @@
 #include <cmath>
 #include <utility>
 
+#include "port_error_hint.h"
+
 namespace vrx {
 
 namespace {
@@ -56,7 +58,8 @@ void QSerialPortLine::open(const QString& device, const QString& settings) {
     // A full path is used as it is; QSerialPort would otherwise prefix /dev/.
     port_.setPortName(device);
     device_ = device;
-    if (!port_.open(QIODevice::ReadWrite)) fail("cannot open " + device);
+    if (!port_.open(QIODevice::ReadWrite))
+        throw SerialError(PortOpenFailure(device, port_).toStdString());
     try {
         applySettings(settings);
     } catch (...) {
