@@ -332,17 +332,25 @@ TEST_F(VrxloadTest, UnopenablePortExitsWith3) {
     struct Case {
         const char* name;
         QStringList args;
+        const char* portName;  // how the error box names the port
     };
     const Case cases[] = {
-        {"device path", {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "primary"}},
-        {"COMn mapped in [PORTS]", {"--port", "com5", "--ini", dir.filePath("ports.ini"), "flash"}},
-        {"terminal", {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "terminal"}},
+        {"device path",
+         {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "primary"},
+         "/nonexistent/ttyUSB0"},
+        {"COMn mapped in [PORTS]",
+         {"--port", "com5", "--ini", dir.filePath("ports.ini"), "flash"},
+         "COM5"},
+        {"terminal",
+         {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "terminal"},
+         "/nonexistent/ttyUSB0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ProcessRun run = vrxload(c.args);
         EXPECT_EQ(run.exitCode, 3);
-        EXPECT_TRUE(run.err.contains("Error: Error communicating with COM"))
+        EXPECT_TRUE(run.err.contains(
+            QString("Error: Error communicating with %1\n").arg(QLatin1String(c.portName))))
             << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("cannot open /nonexistent/")) << run.err.toStdString();
     }
@@ -430,7 +438,9 @@ TEST_F(VrxloadTest, SigintDuringATransferAsksAndYesCancels) {
         << (shown + run.out).toStdString();
     EXPECT_TRUE(
         run.err.endsWith("VRX5520_Loader: If you cancel now, you have to restart all over!\n"
-                         "Are you sure?\n"))
+                         "Are you sure?\n"
+                         "vrxload: primary failed: Sending code ..\n"))
+        << "the last line names the step that failed:\n"
         << run.err.toStdString();
 }
 
