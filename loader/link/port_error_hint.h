@@ -17,7 +17,7 @@ enum class PortOpenCause { Other, AccessDenied, Busy };
 struct PortOpenFacts {
     QString device;
     PortOpenCause cause = PortOpenCause::Other;
-    QString group;  // the group that may open the device; empty when none may
+    QString group;                  // the group that may open the device; empty when none may
     bool joinedSinceLogin = false;  // listed in the group already; a new login is missing
 };
 
