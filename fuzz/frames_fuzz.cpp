@@ -27,6 +27,7 @@ class ReceivedBytesLine : public vrx::SerialLine {
     bool isOpen() const override { return open_ && at_ < bytes_.size(); }
     void discardInput() override {}
     void write(const QByteArray&) override {}
+    qint64 writeRoom() override { return 1 << 20; }
     qint64 bytesWaiting() override { return bytes_.size() - at_; }
     QByteArray read(qint64 maxBytes) override {
         const qint64 n = maxBytes <= 0 ? bytesWaiting() : std::min(maxBytes, bytesWaiting());

@@ -9,6 +9,7 @@ packages=(
   g++-multilib gcc-multilib qemu-user
   clang libclang-rt-dev
   xvfb xauth socat
+  dpkg-dev file
 )
 
 missing=()

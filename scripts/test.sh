@@ -23,6 +23,10 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset" -j "$jobs"
   echo "=== ${preset}: test ==="
   ctest --preset "$preset" -j "$jobs" --no-tests=ignore
+  if [ "$preset" = default ] && [ "$(id -u)" -eq 0 ]; then
+    echo "=== default: Debian package: build, install, start ==="
+    bash scripts/package-check.sh build/default
+  fi
 done
 
 if [ "$fuzz" = 1 ]; then

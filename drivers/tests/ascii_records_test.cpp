@@ -7,8 +7,8 @@
 namespace {
 
 using x9host::Declaration;
-using x9test::TextDriverTest;
 using x9test::readFile;
+using x9test::TextDriverTest;
 using x9test::textFieldSpec;
 using x9test::writeFile;
 
@@ -32,20 +32,44 @@ std::vector<ReadCase> readCases() {
         {"last line without terminator", "ab\r\ncd", "", 6, {"ab    ", "cd    "}},
         {"trailing Ctrl-Z ends the text", "abc\r\n" + kCtrlZ, "", 6, {"abc   "}},
         {"Ctrl-Z at the very start", kCtrlZ + "abc\r\n", "", 6, {}},
-        {"Ctrl-Z mid-line ends the line", "ab\x1a" "cd\r\nef\r\n", "", 6, {"ab    ", "cd    ", "ef    "}},
-        {"Ctrl-Z mid-line as data", "ab\x1a" "cd\r\nef\r\n", "/CTRLZISEOF=OFF", 6, {"ab\x1a" "cd ", "ef    "}},
-        {"trailing Ctrl-Z as data", "ab\r\n" + kCtrlZ, "/CTRLZISEOF=OFF", 6, {"ab    ", kCtrlZ + "     "}},
+        {"Ctrl-Z mid-line ends the line",
+         "ab\x1a"
+         "cd\r\nef\r\n",
+         "",
+         6,
+         {"ab    ", "cd    ", "ef    "}},
+        {"Ctrl-Z mid-line as data",
+         "ab\x1a"
+         "cd\r\nef\r\n",
+         "/CTRLZISEOF=OFF",
+         6,
+         {"ab\x1a"
+          "cd ",
+          "ef    "}},
+        {"trailing Ctrl-Z as data",
+         "ab\r\n" + kCtrlZ,
+         "/CTRLZISEOF=OFF",
+         6,
+         {"ab    ", kCtrlZ + "     "}},
         {"Ctrl-Z in a passed-over tail", "abcdefg\x1ahi\r\n", "", 4, {"abcd", "hi  "}},
         {"CR alone is data", "a\rb\r\n", "", 6, {"a\rb   "}},
         {"terminator LF alone", "ab\r\ncd\n", "/ENDOFRECORD=1,10", 6, {"ab\r   ", "cd    "}},
-        {"three-byte terminator", "ab<>|cd<>|", "/ENDOFRECORD=3,60,62,124", 6, {"ab    ", "cd    "}},
+        {"three-byte terminator",
+         "ab<>|cd<>|",
+         "/ENDOFRECORD=3,60,62,124",
+         6,
+         {"ab    ", "cd    "}},
         {"TAB default 8", "a\tb\r\n", "", 12, {"a       b   "}},
         {"TAB fixed 4 blanks", "a\tb\r\n", "/TAB=-4", 12, {"a    b      "}},
         {"TAB dropped", "a\tb\r\n", "/TAB=0", 12, {"ab          "}},
         {"TAB kept", "a\tb\r\n", "/TAB=-100", 12, {"a\tb         "}},
         {"TAB near the end stops at L", "abcd\tef\r\nz\r\n", "", 6, {"abcd  ", "z     "}},
         {"TAB 3 from column 1", "x\ty\tz\r\n", "/TAB=3", 8, {"x  y  z "}},
-        {"dropped TABs still count as consumed", "\t\t\t\t\t\t\tab\r\nc\r\n", "/TAB=0", 4, {"    ", "c   "}},
+        {"dropped TABs still count as consumed",
+         "\t\t\t\t\t\t\tab\r\nc\r\n",
+         "/TAB=0",
+         4,
+         {"    ", "c   "}},
     };
 }
 
@@ -109,13 +133,22 @@ std::vector<WriteCase> writeCases() {
         {"CLIP on ignores the given length", "", "", {{"abc", 5}}, "abc\r\n"},
         {"a length above L is cut to L", "", "/CLIP=OFF", {{"abcdef", 1000}}, "abcdef\r\n"},
         {"length 0 writes no line", "x\r\n", "", {{"abc", 0}}, "x\r\n"},
-        {"append replaces a trailing Ctrl-Z, twice", "x\r\n" + kCtrlZ, "",
-         {{"abc", -1}, {"de", -1}}, "x\r\nabc\r\nde\r\n"},
-        {"Ctrl-Z as data stays", "x\r\n" + kCtrlZ, "/CTRLZISEOF=OFF", {{"abc", -1}},
+        {"append replaces a trailing Ctrl-Z, twice",
+         "x\r\n" + kCtrlZ,
+         "",
+         {{"abc", -1}, {"de", -1}},
+         "x\r\nabc\r\nde\r\n"},
+        {"Ctrl-Z as data stays",
+         "x\r\n" + kCtrlZ,
+         "/CTRLZISEOF=OFF",
+         {{"abc", -1}},
          "x\r\n" + kCtrlZ + "abc\r\n"},
         {"length 0 cuts the trailing Ctrl-Z", "x\r\n" + kCtrlZ, "", {{"abc", 0}}, "x\r\n"},
-        {"only the first append looks for Ctrl-Z", "x\r\n", "",
-         {{"a\x1a", -1}, {"", 0}}, "x\r\na\x1a\r\n"},
+        {"only the first append looks for Ctrl-Z",
+         "x\r\n",
+         "",
+         {{"a\x1a", -1}, {"", 0}},
+         "x\r\na\x1a\r\n"},
         {"own terminator", "", "/ENDOFRECORD=1,10", {{"abc", -1}, {"d", -1}}, "abc\nd\n"},
         {"TAB expansion is not undone", "", "", {{"a    b", -1}}, "a    b\r\n"},
     };
@@ -144,8 +177,14 @@ TEST_F(TextDriverTest, WritesRecordsAsLines) {
 // Clipping over records long enough to be cut eight blanks at a time.
 TEST_F(TextDriverTest, ClipCutsOnlyTrailingBlanksOfLongRecords) {
     const std::vector<std::string> records = {
-        "", "a", "abc def", std::string(17, 'x'), std::string(16, 'y') + " z",
-        std::string(39, ' ') + "!", "  lead" + std::string(30, ' ') + "q  ", std::string(40, 'w'),
+        "",
+        "a",
+        "abc def",
+        std::string(17, 'x'),
+        std::string(16, 'y') + " z",
+        std::string(39, ' ') + "!",
+        "  lead" + std::string(30, ' ') + "q  ",
+        std::string(40, 'w'),
     };
     std::string path = dir.file("clip.txt");
     writeFile(path, "");
@@ -172,7 +211,8 @@ struct ScriptCase {
 
 std::vector<ScriptCase> scriptCases() {
     return {
-        {"positions, transfers and the Next chain", "abcdef\r\n\r\nxyz",
+        {"positions, transfers and the Next chain",
+         "abcdef\r\n\r\nxyz",
          "decl file=$D/f.txt fields=18:6\nopen 0x12\nnext\nstate\nsetfirst\nnext\nstate\n"
          "pointer\nbytes\nnext\nstate\nnext\nstate\natend\nnext\nstate\n",
          {"open ret=0 err=0", R"(next ret=0 err=0 rec="      ")",
@@ -181,55 +221,67 @@ std::vector<ScriptCase> scriptCases() {
           "pointer ret=1 err=0", "bytes ret=13 err=0", R"(next ret=0 err=0 rec="      ")",
           "state cur=8 next=11 last=2 size=13 flags=0x09", R"(next ret=0 err=0 rec="xyz   ")",
           "state cur=10 next=14 last=3 size=13 flags=0x09", "atend ret=1 err=0",
-          R"(next ret=0 err=33 rec="xyz   ")", "state cur=10 next=14 last=3 size=13 flags=0x08"}},
-        {"Ctrl-Z after the first line", "abc\r\n\x1a",
+          R"(next ret=0 err=33 (end of file) rec="xyz   ")",
+          "state cur=10 next=14 last=3 size=13 flags=0x08"}},
+        {"Ctrl-Z after the first line",
+         "abc\r\n\x1a",
          "decl file=$D/f.txt fields=18:6\nopen 0x12\nsetfirst\nnext\natend\ngetat 6\n"
          "getat 7\ngetat 0\npointer\nreget 2\n",
          {"open ret=0 err=0", "setfirst ret=0 err=0", R"(next ret=0 err=0 rec="abc   ")",
-          "atend ret=1 err=0", R"(getat ret=0 err=33 rec="      ")",
-          R"(getat ret=0 err=33 rec="      ")", R"(getat ret=0 err=0 rec="      ")",
+          "atend ret=1 err=0", R"(getat ret=0 err=33 (end of file) rec="      ")",
+          R"(getat ret=0 err=33 (end of file) rec="      ")", R"(getat ret=0 err=0 rec="      ")",
           "pointer ret=0 err=0", R"(reget ret=0 err=0 rec="bc    ")"}},
-        {"operations the text driver does not offer", "abc\r\n",
+        {"operations the text driver does not offer",
+         "abc\r\n",
          "decl file=$D/f.txt fields=18:6\nopen 0x12\nprevious\nrecords\nmorerecordsthan 0\n"
          "getproperty 29512 31\ngetproperty 29512 24\ngetproperty 29513 18\n"
          "getproperty 29513 10\n",
-         {"open ret=0 err=0", R"(previous ret=0 err=80 rec="      ")", "records ret=0 err=80",
-          "morerecordsthan ret=0 err=0", R"(getproperty ret=0 err=0 str="")",
-          R"(getproperty ret=0 err=0 str="1")", R"(getproperty ret=0 err=0 str="1")",
-          R"(getproperty ret=0 err=0 str="")"}},
-        {"a rewrite of the same length goes in place", "abc\r\nxyz\r\n",
+         {"open ret=0 err=0", R"(previous ret=0 err=80 (not supported) rec="      ")",
+          "records ret=0 err=80 (not supported)", "morerecordsthan ret=0 err=0",
+          R"(getproperty ret=0 err=0 str="")", R"(getproperty ret=0 err=0 str="1")",
+          R"(getproperty ret=0 err=0 str="1")", R"(getproperty ret=0 err=0 str="")"}},
+        {"a rewrite of the same length goes in place",
+         "abc\r\nxyz\r\n",
          "decl file=$D/f.txt fields=18:6\nopen 0x12\ngetat 6\nrec XYZ\nput\nstate\nnext\n"
          "close\n",
          {"open ret=0 err=0", R"(getat ret=0 err=0 rec="xyz   ")", "put ret=0 err=0",
           "state cur=5 next=0 last=5 size=10 flags=0x09", R"(next ret=0 err=0 rec="XYZ   ")",
           "close ret=0 err=0"},
          "abc\r\nXYZ\r\n"},
-        {"a rewrite of another length is refused", "abc\r\nxyz\r\n",
+        {"a rewrite of another length is refused",
+         "abc\r\nxyz\r\n",
          "decl file=$D/f.txt fields=18:6\nopen 0x12\nrec ABCD\nputat 1\nrec AB\nputat 1\n"
          "rec Q\nputat 6\nclose\n",
-         {"open ret=0 err=0", "putat ret=0 err=80", "putat ret=0 err=80", "putat ret=0 err=80",
+         {"open ret=0 err=0", "putat ret=0 err=80 (not supported)",
+          "putat ret=0 err=80 (not supported)", "putat ret=0 err=80 (not supported)",
           "close ret=0 err=0"},
          "abc\r\nxyz\r\n"},
-        {"the last line may grow in place", "abc\r\nxy",
+        {"the last line may grow in place",
+         "abc\r\nxy",
          "decl file=$D/f.txt fields=18:6\nopen 0x12\nrec LONGER\nputat 6\nstate\ngetat 6\n"
          "close\n",
          {"open ret=0 err=0", "putat ret=0 err=0", "state cur=5 next=0 last=8 size=13 flags=0x09",
           R"(getat ret=0 err=0 rec="LONGER")", "close ret=0 err=0"},
          "abc\r\nLONGER\r\n"},
-        {"putat 0 appends and putatlength 0 cuts", "abc\r\nxyz\r\n",
+        {"putat 0 appends and putatlength 0 cuts",
+         "abc\r\nxyz\r\n",
          "decl file=$D/f.txt fields=18:6\nopen 0x12\nrec new\nputat 0\nputatlength 6 0\n"
          "state\nclose\n",
          {"open ret=0 err=0", "putat ret=0 err=0", "putatlength ret=0 err=0",
           "state cur=5 next=0 last=5 size=5 flags=0x09", "close ret=0 err=0"},
          "abc\r\n"},
-        {"writes on a read-only file fail", "abc\r\n",
+        {"writes on a read-only file fail",
+         "abc\r\n",
          "decl file=$D/f.txt fields=18:6\nopen 0x10\nrec x\nadd\nputat 1\nclose\n",
-         {"open ret=0 err=0", "add ret=0 err=5", "putat ret=0 err=5", "close ret=0 err=0"},
+         {"open ret=0 err=0", "add ret=0 err=5 (OS failure)", "putat ret=0 err=5 (OS failure)",
+          "close ret=0 err=0"},
          "abc\r\n"},
-        {"a record with a numeric field cannot be used", "abc\r\n",
+        {"a record with a numeric field cannot be used",
+         "abc\r\n",
          "decl file=$D/f.txt fields=18:4,4:4\nopen 0x12\n"
          "decl file=$D/f.txt fields=18:4,4:4@0\nopen 0x12\nsetfirst\nnext\n",
-         {"open ret=0 err=79", "open ret=0 err=0", "setfirst ret=0 err=0", R"(next ret=0 err=0 rec="abc ")"}},
+         {"open ret=0 err=79 (record description refused)", "open ret=0 err=0",
+          "setfirst ret=0 err=0", R"(next ret=0 err=0 rec="abc ")"}},
     };
 }
 
@@ -287,17 +339,28 @@ namespace {
 // copy before writing, so the record buffer keeps its ANSI bytes.
 TEST_F(TextDriverTest, OemFilesConvertOnReadAndOnACopyForWrites) {
     std::string path = dir.file("oem.txt");
-    writeFile(path, "\x84" "b\r\n");
+    writeFile(path,
+              "\x84"
+              "b\r\n");
     Declaration decl(textFieldSpec(path, 4, "", kDeclCreateAllowed | kDeclOem));
     ASSERT_EQ(call(decl, Open, {0x12}).err, 0);
     call(decl, SetFirst);
     ASSERT_EQ(call(decl, Next).err, 0);
-    EXPECT_EQ(decl.recordText(), "\xE4" "b  ");
-    decl.setRecord("\xF6" "x");
+    EXPECT_EQ(decl.recordText(),
+              "\xE4"
+              "b  ");
+    decl.setRecord(
+        "\xF6"
+        "x");
     EXPECT_EQ(call(decl, Add).err, 0);
-    EXPECT_EQ(decl.recordText(), "\xF6" "x  ");
+    EXPECT_EQ(decl.recordText(),
+              "\xF6"
+              "x  ");
     EXPECT_EQ(call(decl, Close).err, 0);
-    EXPECT_EQ(readFile(path), "\x84" "b\r\n\x94" "x\r\n");
+    EXPECT_EQ(readFile(path),
+              "\x84"
+              "b\r\n\x94"
+              "x\r\n");
     x9host::releaseDeclaration(x9test::asciiPlugin(), decl);
 }
 

@@ -420,7 +420,8 @@ TEST_F(FileSharing, SecondConsoleCannotOpenAFileTheFirstDeniesToAll) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::stringstream second;
     second << std::ifstream(printed).rdbuf();
-    EXPECT_EQ(second.str().substr(0, second.str().find('\n')), "open ret=0 err=32");
+    EXPECT_EQ(second.str().substr(0, second.str().find('\n')),
+              "open ret=0 err=32 (locked elsewhere)");
 
     first.send("rec first");
     EXPECT_EQ(first.run("add"), "add ret=0 err=0");

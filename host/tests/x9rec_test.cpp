@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "error_names.h"
 #include "host_control.h"
 #include "record_text.h"
 #include "script_runner.h"
@@ -79,7 +80,7 @@ TEST_F(Console, RunsOperationsAndPrintsOneLineEach) {
               "position ret=0 err=0 str=\"\\x01\\x00\\x00\\x00\"\n"
               "reget ret=0 err=0 rec=\"second....\"\n"
               "resetto ret=0 err=0\n"
-              "scan n=1 err=33\n"
+              "scan n=1 err=33 (end of file)\n"
               "add ret=0 err=0\n"
               "send ret=0 err=0 str=\"512\"\n"
               "getproperty ret=0 err=0 str=\"" +
@@ -93,7 +94,7 @@ TEST_F(Console, RunsOperationsAndPrintsOneLineEach) {
 
 TEST_F(Console, EmptyFileNameAndOperationsBeforeOpen) {
     EXPECT_EQ(run("decl file= fields=18:4\nstate\nopen 0x42\nstate\n"),
-              "state none\nopen ret=0 err=45\nstate none\n");
+              "state none\nopen ret=0 err=45 (no file name)\nstate none\n");
 }
 
 TEST_F(Console, StopsWithStatus2AtALineItCannotParse) {
@@ -137,11 +138,11 @@ TEST_F(Console, FaultLinesFailTheNthCallOnce) {
               "open ret=0 err=0\n"
               "faults fired=0\n"
               "getat ret=0 err=0 rec=\"first.....\"\n"
-              "getat ret=0 err=5 rec=\"          \"\n"
+              "getat ret=0 err=5 (OS failure) rec=\"          \"\n"
               "getat ret=0 err=0 rec=\"third.....\"\n"
               "faults fired=1\n"
               "getat ret=0 err=0 rec=\"first.....\"\n"
-              "putat ret=0 err=5\n"
+              "putat ret=0 err=5 (OS failure)\n"
               "faults fired=2\n");
 }
 
@@ -161,6 +162,46 @@ TEST_F(Console, ProgramExitStatus) {
     EXPECT_EQ(status("DOS " + (root / "bad.txt").string()), 2);
     EXPECT_EQ(status("DOS < " + (root / "ok.txt").string()), 0);
     EXPECT_NE(status((root / "missing.so").string() + " " + (root / "ok.txt").string()), 0);
+}
+
+TEST_F(Console, HelpAndVersionAreAnsweredNotLoadedAsPlugins) {
+    std::string console = X9REC_PATH;
+    auto output = [&](const std::string& args, int& exitStatus) {
+        const std::filesystem::path file = root / "out.txt";
+        int raw = std::system((console + " " + args + " >" + file.string() + " 2>&1").c_str());
+        exitStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::stringstream text;
+        text << std::ifstream(file).rdbuf();
+        return text.str();
+    };
+    struct Case {
+        const char* args;
+        int exitStatus;
+        std::vector<const char*> says;
+    };
+    const Case cases[] = {
+        {"--help", 0, {"Usage: x9rec PLUGIN [SCRIPT]", "decl file=PATH", "attr=4", "getat"}},
+        {"-h", 0, {"Usage: x9rec PLUGIN [SCRIPT]", "Operations:"}},
+        {"--version", 0, {"x9rec "}},
+        {"--bogus", 2, {"usage: x9rec PLUGIN [SCRIPT]", "--help"}},
+    };
+    for (const Case& c : cases) {
+        int exitStatus = -1;
+        const std::string text = output(c.args, exitStatus);
+        EXPECT_EQ(exitStatus, c.exitStatus) << c.args;
+        for (const char* says : c.says)
+            EXPECT_NE(text.find(says), std::string::npos) << c.args << " lacks " << says << ":\n"
+                                                          << text;
+        EXPECT_EQ(text.find("cannot load"), std::string::npos) << c.args;
+    }
+}
+
+TEST(ErrorText, NumberFirstThenTheName) {
+    EXPECT_EQ(x9rec::ErrorText(0), "err=0");
+    EXPECT_EQ(x9rec::ErrorText(33), "err=33 (end of file)");
+    EXPECT_EQ(x9rec::ErrorText(54), "err=54 (create not allowed)");
+    EXPECT_EQ(x9rec::ErrorText(-1), "err=-1");
+    EXPECT_EQ(x9rec::ErrorText(12345), "err=12345");
 }
 #endif
 

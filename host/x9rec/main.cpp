@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string_view>
 
 #include "script_runner.h"
+#include "usage_text.h"
 
 namespace {
 
@@ -21,8 +23,20 @@ std::string consoleDirectory(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::cerr << "usage: x9rec PLUGIN [SCRIPT]\n";
+    // Options come alone: a plug-in named "--help" is never what was meant.
+    if (argc == 2) {
+        const std::string_view option = argv[1];
+        if (option == "-h" || option == "--help") {
+            std::cout << x9rec::UsageText();
+            return 0;
+        }
+        if (option == "--version") {
+            std::cout << "x9rec " << X9REC_VERSION << "\n";
+            return 0;
+        }
+    }
+    if (argc < 2 || argc > 3 || argv[1][0] == '-') {
+        std::cerr << "usage: x9rec PLUGIN [SCRIPT] (x9rec --help tells more)\n";
         return x9rec::kScriptUnparsable;
     }
     // One result line at a time, so that a program driving the console

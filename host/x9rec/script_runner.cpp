@@ -11,6 +11,7 @@
 
 #include "driver_call.h"
 #include "drv_op.h"
+#include "error_names.h"
 #include "host_control.h"
 #include "record_text.h"
 
@@ -207,7 +208,7 @@ class Runner {
         for (;;) {
             CallResult result = x9host::callDriver(plugin_, decl, Next);
             if (result.err != 0) {
-                out_ << "scan n=" << count << " err=" << result.err << "\n";
+                out_ << "scan n=" << count << " " << ErrorText(result.err) << "\n";
                 return;
             }
             if (decl.block() && (decl.block()->driverFlags & kFlagCurrent)) ++count;
@@ -289,7 +290,7 @@ class Runner {
     }
 
     void print(const std::string& name, int32_t code, const CallResult& result) {
-        out_ << name << " ret=" << result.ret << " err=" << result.err;
+        out_ << name << " ret=" << result.ret << " " << ErrorText(result.err);
         if (result.str) out_ << " str=" << quoteBytes(*result.str);
         if (readsRecord(code)) out_ << " rec=" << quoteBytes(declaration().recordText());
         out_ << "\n";

@@ -17,7 +17,7 @@ constexpr CommandWord kCommands[] = {
     {"primary", CommandKind::Primary},   {"urk", CommandKind::Urk},
     {"start", CommandKind::Start},       {"flash", CommandKind::Flash},
     {"script", CommandKind::Script},     {"terminal", CommandKind::Terminal},
-    {"validate", CommandKind::Validate},
+    {"validate", CommandKind::Validate}, {"ports", CommandKind::Ports},
 };
 
 std::optional<int> slotNumber(const QString& text) {
@@ -104,13 +104,17 @@ ParsedCommandLine ParseCommandLine(const QStringList& args) {
             optionsEnded = true;
             continue;
         }
+        if (!optionsEnded && arg == "-h") {
+            o.help = true;
+            continue;
+        }
         if (!optionsEnded && arg.startsWith("--")) {
             const qsizetype eq = arg.indexOf('=');
             const QString name = eq < 0 ? arg : arg.left(eq);
             const std::optional<QString> inlineValue =
                 eq < 0 ? std::nullopt : std::optional<QString>(arg.mid(eq + 1));
-            const bool takesValue =
-                name == "--port" || name == "--ini" || name == "--slot" || name == "--untick";
+            const bool takesValue = name == "--port" || name == "--ini" || name == "--slot" ||
+                                    name == "--untick" || name == "--wait" || name == "--trace";
             if (!takesValue && inlineValue) return fail(name + " takes no value");
             if (takesValue) {
                 const auto value = in.value(inlineValue);
@@ -121,6 +125,16 @@ ParsedCommandLine ParseCommandLine(const QStringList& args) {
                 } else if (name == "--ini") {
                     if (value->isEmpty()) return fail("--ini wants a file");
                     o.ini = *value;
+                } else if (name == "--trace") {
+                    if (value->isEmpty()) return fail("--trace wants a file");
+                    o.trace = *value;
+                } else if (name == "--wait") {
+                    bool ok = false;
+                    const int seconds = value->trimmed().toInt(&ok);
+                    if (!ok || seconds < 1 || seconds > kMaxWaitSeconds)
+                        return fail("--wait wants whole seconds, 1 to " +
+                                    QString::number(kMaxWaitSeconds) + ": " + *value);
+                    o.waitSeconds = seconds;
                 } else if (name == "--slot") {
                     QString error;
                     auto slot = parseSlot(*value, error);
@@ -182,6 +196,8 @@ QString UsageText() {
         "  terminal       standard input to the line, the target's text to standard\n"
         "                 output; Ctrl-] or the end of standard input quits\n"
         "  validate       check the addresses and print the address table\n"
+        "  ports          list COM1..COM8 with their devices, then every serial device\n"
+        "                 present (by-id name, description, maker, serial, VID:PID)\n"
         "\n"
         "Options:\n"
         "  --port DEVICE  serial device path, or COM1..COM8 mapped as the window maps them\n"
@@ -189,9 +205,14 @@ QString UsageText() {
         "  --ini FILE     INI file (default: VRX5520_Loader.INI beside this program)\n"
         "  --slot N=PATH[,ADDRESS]  choose slot N's file (and address) and tick it\n"
         "  --untick N     leave slot N out\n"
+        "  --wait SECONDS give up waiting for the boot ID or a script's \"<\" text after\n"
+        "                 SECONDS (exit status 1); without it vrxload waits, as the\n"
+        "                 window does, until Ctrl-C\n"
+        "  --trace FILE   write every byte on the line, both ways, with a time stamp,\n"
+        "                 direction and hex + ASCII columns to FILE\n"
         "  --yes          answer Yes when a cancel during a transfer asks to confirm\n"
         "  --quiet        no status log, waiting text or progress bar\n"
-        "  --help         show this help\n"
+        "  -h, --help     show this help\n"
         "  --version      show the version\n"
         "\n"
         "Exit status: 0 success, 1 the sequence failed or was cancelled, 2 bad usage or\n"

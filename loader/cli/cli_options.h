@@ -10,7 +10,10 @@
 
 namespace vrx::cli {
 
-enum class CommandKind { Primary, Urk, Start, Flash, Script, Terminal, Validate };
+// The longest --wait: a day.
+inline constexpr int kMaxWaitSeconds = 86400;
+
+enum class CommandKind { Primary, Urk, Start, Flash, Script, Terminal, Validate, Ports };
 
 struct Command {
     CommandKind kind;
@@ -30,6 +33,9 @@ struct CliOptions {
     std::optional<QString> ini;  // --ini; empty: the window's INI file
     std::vector<SlotOption> slotFiles;
     std::vector<int> untick;
+    std::optional<int> waitSeconds;
+    QString trace;  // --trace: file for every byte on the line; empty: none  // --wait: bound on
+                    // each wait for the target
     bool yes = false;
     bool quiet = false;
     bool help = false;

@@ -1,5 +1,7 @@
 #include "command_runner.h"
 
+#include <unistd.h>
+
 #include <QFileInfo>
 
 #include "console_front.h"
@@ -8,7 +10,9 @@
 #include "link.h"
 #include "loader_state.h"
 #include "script_runner.h"
+#include "shown_log_text.h"
 #include "terminal_session.h"
+#include "wait_limit.h"
 
 namespace vrx::cli {
 
@@ -28,6 +32,12 @@ int CommandRunner::run(const std::vector<Command>& commands) {
     for (const Command& command : commands) {
         if (interrupted_) break;
         status = runOne(command);
+        if (status == kExitFailed) {
+            // A CI log shows why without anyone reading the status log.
+            const QString step = front_.failingStep();
+            out_.diagnostic(QString(CommandName(command.kind)) + " failed" +
+                            (step.isEmpty() ? QString() : ": " + step));
+        }
         if (status != kExitOk) break;
     }
     if (interrupted_ && status == kExitOk) status = kExitFailed;
@@ -84,6 +94,9 @@ int CommandRunner::runOne(const Command& command) {
             return terminal();
         case CommandKind::Validate:
             return validate();
+        case CommandKind::Ports:
+            out_.result(portListing ? portListing() : QString());
+            return kExitOk;
     }
     return kExitUsage;
 }
@@ -115,6 +128,8 @@ int CommandRunner::terminal() {
     // --quiet silences the log, but what the board says is the session itself.
     const bool quiet = out_.quiet();
     out_.setQuiet(false);
+    // Someone at a keyboard needs to know the way out; a pipe ends at its end.
+    if (::isatty(STDIN_FILENO) == 1) out_.diagnostic("terminal: Ctrl-] quits");
     TerminalSession session(link_, front_);
     const TerminalEnd end = session.run();
     out_.setQuiet(quiet);
@@ -135,14 +150,34 @@ int CommandRunner::script(const QString& file) {
     if (status != kExitOk) return status;
     if (!loaderState().bTerminalMode || !line_.isOpen()) return kExitFailed;
 
-    const ScriptHooks hooks =
+    ScriptHooks hooks =
         LineScriptHooks(line_, [this](const QString& text) { front_.setStatusPanel(text); });
+    WaitLimit* limit = front_.waitLimit();
+    QString lateText;
+    if (limit && limit->bounded()) {
+        hooks.waiting = [limit, &lateText](bool waiting) {
+            if (waiting) {
+                lateText = loaderState().sWaitFor;
+                limit->arm();
+            } else if (!limit->disarm()) {
+                lateText.clear();
+            }
+        };
+    }
     front_.setControlEnabled(Control::ExecScript, false);
     const int lines = RunScript(info.absoluteFilePath(), hooks);
     front_.setControlEnabled(Control::ExecScript, true);
     const QString summary = QStringLiteral("%1 script lines executed.").arg(lines);
     front_.setStatusPanel(summary);
     out_.info(summary);
+    if (!lateText.isEmpty()) {
+        out_.diagnostic(QString("script line %1: \"%2\" did not come from %3 within %4 s")
+                            .arg(lines)
+                            .arg(ShownLogText(lateText).trimmed())
+                            .arg(front_.deviceName())
+                            .arg(limit->seconds()));
+        return kExitFailed;
+    }
     // A script that lost its port or was cancelled did not run to its end.
     if (interrupted_ || !line_.isOpen()) return kExitFailed;
     return kExitOk;

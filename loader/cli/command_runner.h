@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <vector>
 
 #include "cli_options.h"
@@ -32,6 +33,9 @@ class CommandRunner : public QObject {
                   InterruptWatch* interrupts, QObject* parent = nullptr);
 
     int run(const std::vector<Command>& commands);
+
+    // The text of the ports command, read when it runs.
+    std::function<QString()> portListing;
 
   private:
     int runOne(const Command& command);

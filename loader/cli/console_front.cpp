@@ -1,6 +1,9 @@
 #include "console_front.h"
 
+#include <QStringList>
+
 #include "loader_state.h"
+#include "shown_log_text.h"
 #include "wait_for_comm_text.h"
 
 namespace vrx::cli {
@@ -8,6 +11,8 @@ namespace vrx::cli {
 namespace {
 
 const QString kCancelLine = QStringLiteral("\r\n--- Cancel download, closing port ---\r\n");
+// Enough to hold the last few log lines of any step.
+constexpr qsizetype kCommandLogKept = 4096;
 
 }  // namespace
 
@@ -41,6 +46,9 @@ QString ConsoleFront::deviceForPort(int port) const {
 void ConsoleFront::writeLog(const QString& text, int replaceLast) {
     logLength_ += text.size() - std::min<qsizetype>(replaceLast, logLength_);
     if (text == kCancelLine) outcome_.cancelPath = true;
+    commandLog_.chop(std::min<qsizetype>(replaceLast, commandLog_.size()));
+    commandLog_ += text;
+    if (commandLog_.size() > 2 * kCommandLogKept) commandLog_ = commandLog_.right(kCommandLogKept);
     out_.log(text, replaceLast);
     if (logWritten) logWritten();
 }
@@ -77,13 +85,41 @@ bool ConsoleFront::checkAddresses() {
 
 void ConsoleFront::runBootIdWait(const std::function<void()>& waitLoop) {
     out_.notice(WaitForCommText());
+    if (waitLimit_) waitLimit_->arm();
     waitLoop();
+    if (waitLimit_ && waitLimit_->disarm()) {
+        out_.diagnostic(QString("no boot ID from %1 within %2 s (is the board powered, the "
+                                "service jumper fitted, the right port chosen?)")
+                            .arg(deviceName())
+                            .arg(waitLimit_->seconds()));
+    }
+}
+
+QString ConsoleFront::portName(int port) const {
+    return explicitDevice_.isEmpty() ? LoaderFront::portName(port) : explicitDevice_;
+}
+
+QString ConsoleFront::deviceName() const {
+    const QString device = portDevice_ ? portDevice_(port_) : QString();
+    return device.isEmpty() ? QString("COM%1").arg(port_) : device;
 }
 
 void ConsoleFront::startCommand() {
     outcome_ = {};
+    commandLog_.clear();
     commErrorsAtStart_ = dialogs_.commErrors();
     openAttempts_ = 0;
+}
+
+QString ConsoleFront::failingStep() const {
+    const qsizetype cancel = commandLog_.lastIndexOf(kCancelLine);
+    const QString before = cancel < 0 ? commandLog_ : commandLog_.left(cancel);
+    const QStringList lines = before.split(QStringLiteral("\r\n"));
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        const QString shown = ShownLogText(*it).trimmed();
+        if (!shown.isEmpty()) return shown;
+    }
+    return QString();
 }
 
 CommandOutcome ConsoleFront::outcome() const {

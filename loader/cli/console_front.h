@@ -17,6 +17,7 @@
 #include "console_output.h"
 #include "loader_front.h"
 #include "slot_model.h"
+#include "wait_limit.h"
 
 namespace vrx::cli {
 
@@ -45,6 +46,7 @@ class ConsoleFront : public LoaderFront {
     bool fullErase() const override { return fullErase_; }
     int selectedPort() const override { return port_; }
     QString deviceForPort(int port) const override;
+    QString portName(int port) const override;
 
     void writeLog(const QString& text, int replaceLast = 0) override;
     int logLength() const override { return int(logLength_); }
@@ -61,6 +63,13 @@ class ConsoleFront : public LoaderFront {
     void runBootIdWait(const std::function<void()>& waitLoop) override;
 
     void setFullErase(bool erase) { fullErase_ = erase; }
+    // --wait: bounds the boot ID wait and each script wait; none by default.
+    void setWaitLimit(WaitLimit* limit) { waitLimit_ = limit; }
+    WaitLimit* waitLimit() const { return waitLimit_; }
+    // The device the chosen port stands for, or "COMn" when none is mapped.
+    QString deviceName() const;
+    // --port named a device: errors name it instead of "COM1".
+    void setExplicitDevice(const QString& device) { explicitDevice_ = device; }
     bool isEnabled(Control control) const;
     QString portState() const { return portState_; }
     // The rows of the last address check.
@@ -68,6 +77,9 @@ class ConsoleFront : public LoaderFront {
 
     void startCommand();
     CommandOutcome outcome() const;
+    // The last log line of this command before its cancel line: the step that
+    // failed, for the one-line summary on standard error.
+    QString failingStep() const;
 
     // Told whenever a log text is written (the terminal waits for quiet).
     std::function<void()> logWritten;
@@ -80,11 +92,14 @@ class ConsoleFront : public LoaderFront {
     ConsoleDialogs& dialogs_;
     int port_;
     PortDevice portDevice_;
+    WaitLimit* waitLimit_ = nullptr;
+    QString explicitDevice_;
     bool fullErase_ = false;
     qsizetype logLength_ = 0;
     std::map<Control, bool> enabled_;
     QString portState_ = "Closed...";
     QString statusPanel_;
+    QString commandLog_;  // the log since startCommand(), its tail only
     std::vector<AddressRow> rows_;
     CommandOutcome outcome_;
     int commErrorsAtStart_ = 0;

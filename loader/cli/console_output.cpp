@@ -43,11 +43,15 @@ QString ProgressLine(qint64 sent, qint64 total, double seconds) {
 }
 
 ConsoleOutput::ConsoleOutput(std::FILE* out, std::FILE* err, bool quiet)
+    : ConsoleOutput(out, err, quiet, ::isatty(fileno(out)) == 1, ::isatty(fileno(err)) == 1) {}
+
+ConsoleOutput::ConsoleOutput(std::FILE* out, std::FILE* err, bool quiet, bool outIsTerminal,
+                             bool errIsTerminal)
     : out_(out),
       err_(err),
       quiet_(quiet),
-      outIsTerminal_(::isatty(fileno(out)) == 1),
-      errIsTerminal_(::isatty(fileno(err)) == 1) {}
+      outIsTerminal_(outIsTerminal),
+      errIsTerminal_(errIsTerminal) {}
 
 void ConsoleOutput::writeOut(const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -70,13 +74,25 @@ void ConsoleOutput::clearBar() {
     if (outIsTerminal_ && !partialLine_.isEmpty()) writeOut(partialLine_);
 }
 
+// When both streams share a screen and the log's line is unfinished there
+// ("Waiting for BootID .. "), the notice would run on behind it.
+void ConsoleOutput::writeErrLine(const QString& text) {
+    clearBar();
+    if (outIsTerminal_ && errIsTerminal_ && !partialLine_.isEmpty()) {
+        writeErr(QStringLiteral("\n"));
+        partialLine_.clear();
+    }
+    writeErr(text);
+}
+
 void ConsoleOutput::log(const QString& text, int replaceLast) {
     if (quiet_) return;
     clearBar();
     QString shown;
     for (int i = 0; i < replaceLast; ++i) {
-        // A file keeps the backspace; a screen also blanks the character.
-        shown += outIsTerminal_ ? QStringLiteral("\b \b") : QStringLiteral("\b");
+        // Back, blank, back: a screen shows the character gone, and so does
+        // `cat` of a log file.
+        shown += QStringLiteral("\b \b");
         partialLine_.chop(1);
     }
     const QString added = ShownLogText(text);
@@ -87,13 +103,11 @@ void ConsoleOutput::log(const QString& text, int replaceLast) {
 }
 
 void ConsoleOutput::box(const QString& title, const QString& text) {
-    clearBar();
-    writeErr(title + ": " + windowsLineBreaks(text) + "\n");
+    writeErrLine(title + ": " + windowsLineBreaks(text) + "\n");
 }
 
 void ConsoleOutput::diagnostic(const QString& text) {
-    clearBar();
-    writeErr("vrxload: " + text + "\n");
+    writeErrLine("vrxload: " + text + "\n");
 }
 
 void ConsoleOutput::info(const QString& text) {
@@ -102,8 +116,7 @@ void ConsoleOutput::info(const QString& text) {
 
 void ConsoleOutput::notice(const QString& text) {
     if (quiet_) return;
-    clearBar();
-    writeErr(windowsLineBreaks(text) + "\n");
+    writeErrLine(windowsLineBreaks(text) + "\n");
 }
 
 void ConsoleOutput::result(const QString& text) {

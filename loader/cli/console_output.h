@@ -22,6 +22,9 @@ class ConsoleOutput {
     // `out` and `err` stay owned by the caller; whether each is a terminal is
     // asked once, here.
     ConsoleOutput(std::FILE* out, std::FILE* err, bool quiet);
+    // Tests say whether each stream is to count as a terminal.
+    ConsoleOutput(std::FILE* out, std::FILE* err, bool quiet, bool outIsTerminal,
+                  bool errIsTerminal);
 
     void setQuiet(bool quiet) { quiet_ = quiet; }
     bool quiet() const { return quiet_; }
@@ -48,6 +51,9 @@ class ConsoleOutput {
     void clearBar();
     void writeOut(const QString& text);
     void writeErr(const QString& text);
+    // Standard error text that must start a line of its own on a screen that
+    // also shows standard output.
+    void writeErrLine(const QString& text);
 
     std::FILE* out_;
     std::FILE* err_;

@@ -3,9 +3,11 @@
 // through the same Link as the window, on a QSerialPort line, inside the
 // event loop.
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "cli_options.h"
 #include "command_runner.h"
@@ -16,11 +18,14 @@
 #include "file_paths.h"
 #include "ini_file.h"
 #include "interrupt_watch.h"
+#include "line_trace.h"
 #include "link.h"
 #include "loader_state.h"
+#include "port_listing.h"
 #include "port_map.h"
 #include "slot_model.h"
 #include "version.h"
+#include "wait_limit.h"
 
 namespace {
 
@@ -120,15 +125,36 @@ int main(int argc, char* argv[]) {
         return device.isEmpty() ? ports.deviceForPort(n) : device;
     };
 
+    QFile traceFile(options.trace);
+    std::unique_ptr<LineTrace> trace;
+    if (!options.trace.isEmpty()) {
+        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            out.diagnostic("cannot write the trace file " + options.trace + ": " +
+                           traceFile.errorString());
+            return kExitUsage;
+        }
+        trace = std::make_unique<LineTrace>(traceFile);
+    }
+
     InterruptWatch interrupts;
     if (!interrupts.installed())
         out.diagnostic("Ctrl-C cannot be caught here; it ends the program");
     ConsoleDialogs dialogs(out, options.yes, &interrupts);
     ConsoleFront front(slotModel, out, dialogs, port, portDevice);
+    front.setExplicitDevice(device);
+    WaitLimit waitLimit(options.waitSeconds);
+    front.setWaitLimit(&waitLimit);
     CountingPortLine line;
+    line.setTrace(trace.get());
     vrx::Link link(line, front);
     link.SetResponseTimeout(false);
     CommandRunner runner(link, front, out, line, &interrupts);
+    runner.portListing = [&ini] {
+        const vrx::PortMap fresh(vrx::ReadIniPorts(ini.file), vrx::PortMap::presentSerialDevices());
+        const QString source = fresh.isExplicit() ? "[PORTS] in " + ini.file
+                                                  : "the devices present, USB adapters first";
+        return PortListing(fresh, source, PresentSerialDeviceInfos());
+    };
 
     int status = kExitOk;
     QTimer::singleShot(0, &app, [&] {

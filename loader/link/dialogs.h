@@ -17,14 +17,14 @@ enum class MessageIcon { None, Information, Exclamation };
 
 struct FileDialogRequest {
     QString title;
-    QString filter;        // "Text (*.txt)|*.txt|All (*.*)|*.*" style, as the program gives it
-    int filterIndex = 1;   // 1-based selected filter
+    QString filter;       // "Text (*.txt)|*.txt|All (*.*)|*.*" style, as the program gives it
+    int filterIndex = 1;  // 1-based selected filter
     QString initialDir;
     bool mustExist = true;
 };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     virtual void message(MessageIcon icon, const QString& title, const QString& text) = 0;
     // Yes/No box without icon; true for Yes.
@@ -36,7 +36,7 @@ public:
 // Records every box and answers from queues. An empty Yes/No queue answers No;
 // an empty file queue answers "cancelled".
 class ScriptedDialogs : public Dialogs {
-public:
+  public:
     struct Box {
         MessageIcon icon;
         QString title;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "hex_text.h"
 #include "link.h"
@@ -12,6 +13,9 @@
 namespace vrx {
 
 namespace {
+
+// The most SendCode hands the line in one turn of its loop.
+constexpr qint64 kSendPiece = 512;
 
 QByteArray readWholeFile(const QString& path) {
     if (path.isEmpty()) throw LinkError("no file is chosen for this slot");
@@ -119,9 +123,15 @@ void Link::SendCode(int i, bool& ok) {
     bool complete = true;
     std::int32_t n = 0;
     while (n < st.lBytesTotal) {
-        ++n;
+        // As much as the line takes now, so the loop turns per piece, not per
+        // byte; bytes past the end of the file are counted, not sent.
+        if (!st.bDebug) waitForRoom(line_, [&st] { return st.bCancel; });
+        const qint64 piece = std::clamp<qint64>(line_.writeRoom(), 1,
+                                                std::min<qint64>(kSendPiece, st.lBytesTotal - n));
+        const qint64 fromFile = std::clamp<qint64>(code.size() - n, 0, piece);
+        if (fromFile > 0) SendText(code.mid(n, fromFile));
+        n += std::int32_t(piece);
         st.lBytesSent = n;
-        if (n <= code.size()) SendText(code.mid(n - 1, 1));
         QCoreApplication::processEvents();
         if (st.bCancel && confirmCancel()) {
             complete = false;

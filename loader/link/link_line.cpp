@@ -102,7 +102,12 @@ void Link::SetTerminalMode(bool& enable) {
 }
 
 void Link::SendText(const QByteArray& text) {
-    if (loaderState().bDebug) return;
+    auto& st = loaderState();
+    if (st.bDebug) return;
+    // A line that cannot take more yet is waited for in the event loop. A
+    // cancel request ends the wait; the bytes are queued anyway and the
+    // sequence sees the request right after.
+    waitForRoom(line_, [&st] { return st.bCancel; });
     line_.write(text);
 }
 
@@ -208,8 +213,8 @@ int Link::commPort() const {
 
 void Link::showCommError(const QString& cause, const QString& error) {
     auto& st = loaderState();
-    st.sMsg = QString("Error communicating with COM%1\r\n%2\r\nError: %3")
-                  .arg(commPort())
+    st.sMsg = QString("Error communicating with %1\r\n%2\r\nError: %3")
+                  .arg(front_.portName(commPort()))
                   .arg(cause, error);
     front_.dialogs().message(MessageIcon::Exclamation, "Error", st.sMsg);
 }

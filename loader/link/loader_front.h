@@ -26,19 +26,22 @@ enum class Control {
 };
 
 class LoaderFront {
-public:
+  public:
     virtual ~LoaderFront() = default;
 
     // --- image slots 0..6 ---
-    virtual bool slotTicked(int slot) const = 0;        // chkExeURK(slot)
-    virtual QString slotPath(int slot) const = 0;       // txtFilNam(slot).Tag, "" when no file
-    virtual QString slotAddress(int slot) const = 0;    // txtStartAddress(slot)
-    virtual QString slotSize(int slot) const = 0;       // lblCodeSize(slot)
-    virtual bool fullErase() const = 0;                 // chkErase
+    virtual bool slotTicked(int slot) const = 0;      // chkExeURK(slot)
+    virtual QString slotPath(int slot) const = 0;     // txtFilNam(slot).Tag, "" when no file
+    virtual QString slotAddress(int slot) const = 0;  // txtStartAddress(slot)
+    virtual QString slotSize(int slot) const = 0;     // lblCodeSize(slot)
+    virtual bool fullErase() const = 0;               // chkErase
 
     // --- serial port choice ---
     virtual int selectedPort() const = 0;               // item data of cmbComPort, 1..8
     virtual QString deviceForPort(int port) const = 0;  // the device COMn maps to
+    // How errors name the port: "COMn", or the device a front end was told
+    // to use instead (vrxload --port /dev/ttyUSB0).
+    virtual QString portName(int port) const { return QString("COM%1").arg(port); }
 
     // --- status log (txtStatus) ---
     // Replaces the last `replaceLast` characters of the log (0 or 1) with

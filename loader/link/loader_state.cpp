@@ -6,8 +6,12 @@ namespace {
 LoaderState state;
 }
 
-LoaderState& loaderState() { return state; }
+LoaderState& loaderState() {
+    return state;
+}
 
-void resetLoaderState() { state = LoaderState{}; }
+void resetLoaderState() {
+    state = LoaderState{};
+}
 
 }  // namespace vrx

@@ -1,6 +1,7 @@
 #include "memory_line.h"
 
 #include <QMetaObject>
+#include <limits>
 
 namespace vrx {
 
@@ -16,7 +17,9 @@ void MemoryLine::open(const QString& device, const QString& settings) {
     ++openCount_;
 }
 
-void MemoryLine::close() { open_ = false; }
+void MemoryLine::close() {
+    open_ = false;
+}
 
 void MemoryLine::discardInput() {
     received_.clear();
@@ -30,10 +33,26 @@ void MemoryLine::write(const QByteArray& bytes) {
     peer_->deliver(bytes);
 }
 
+qint64 MemoryLine::writeRoom() {
+    if (capacity_ <= 0) return std::numeric_limits<qint64>::max();
+    return peer_ ? capacity_ - peer_->received_.size() : 0;
+}
+
 QByteArray MemoryLine::read(qint64 maxBytes) {
     const qint64 n = (maxBytes <= 0 || maxBytes > received_.size()) ? received_.size() : maxBytes;
     QByteArray out = received_.left(n);
     received_.remove(0, n);
+    // The writer at the other end may be asleep waiting for this room.
+    if (n > 0 && peer_ && peer_->capacity_ > 0 && !peer_->roomQueued_) {
+        peer_->roomQueued_ = true;
+        QMetaObject::invokeMethod(
+            peer_,
+            [writer = peer_.data()] {
+                writer->roomQueued_ = false;
+                emit writer->roomAvailable();
+            },
+            Qt::QueuedConnection);
+    }
     return out;
 }
 
@@ -43,7 +62,9 @@ void MemoryLine::setDtr(bool on) {
     if (peer_) emit peer_->dtrChanged(on);
 }
 
-void MemoryLine::inject(const QByteArray& bytes) { deliver(bytes); }
+void MemoryLine::inject(const QByteArray& bytes) {
+    deliver(bytes);
+}
 
 void MemoryLine::simulateLoss() {
     writeFails_ = true;

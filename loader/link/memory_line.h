@@ -15,7 +15,7 @@ namespace vrx {
 
 class MemoryLine : public SerialLine {
     Q_OBJECT
-public:
+  public:
     explicit MemoryLine(QObject* parent = nullptr);
 
     void open(const QString& device, const QString& settings) override;
@@ -23,6 +23,8 @@ public:
     bool isOpen() const override { return open_; }
     void discardInput() override;
     void write(const QByteArray& bytes) override;
+    // Unbounded unless setCapacity() gave the line a buffer.
+    qint64 writeRoom() override;
     qint64 bytesWaiting() override { return received_.size(); }
     QByteArray read(qint64 maxBytes) override;
     void setFlowControl(FlowControl flow) override { flow_ = flow; }
@@ -31,6 +33,11 @@ public:
     // --- for tests and the simulator ---
     // Devices that open() refuses ("no such device"); empty means all are accepted.
     void setRefusedDevices(const QStringList& devices) { refused_ = devices; }
+    // A buffer of `bytes` between this end and the peer, as a UART's: the
+    // peer's unread bytes count against it, and this end's writeRoom() goes to
+    // zero when it is full (roomAvailable() follows when the peer reads).
+    // Writes are still taken, as a driver queues them. 0: unbounded.
+    void setCapacity(qint64 bytes) { capacity_ = bytes; }
     // Makes every following write() fail, as a vanished adapter would.
     void setWriteFails(bool fails) { writeFails_ = fails; }
     QString device() const { return device_; }
@@ -50,14 +57,14 @@ public:
     MemoryLine* peer() const { return peer_; }
     friend void connectLines(MemoryLine& a, MemoryLine& b);
 
-signals:
+  signals:
     // DTR on this end changed (the peer watches it for a reset pulse).
     void dtrChanged(bool on);
     // The peer dropped its unread input, as a port does when it is opened (the
     // simulated board takes it as the moment to reset).
     void peerDiscardedInput();
 
-private:
+  private:
     void deliver(const QByteArray& bytes);
 
     QPointer<MemoryLine> peer_;
@@ -72,6 +79,8 @@ private:
     bool writeFails_ = false;
     bool deliveryQueued_ = false;
     int openCount_ = 0;
+    qint64 capacity_ = 0;
+    bool roomQueued_ = false;
 };
 
 // Wires two ends together: what one writes, the other receives.

@@ -1,9 +1,16 @@
 #include "qserialport_line.h"
 
-#include <QElapsedTimer>
+#include <poll.h>
+#include <sys/ioctl.h>
+
 #include <QMetaObject>
 #include <QStringList>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <utility>
+
+#include "port_error_hint.h"
 
 namespace vrx {
 
@@ -25,7 +32,12 @@ QSerialPortLine::QSerialPortLine(QObject* parent) : SerialLine(parent) {
             lossText_ = QString::fromLocal8Bit(e.what());
         }
     });
+    roomTimer_.setSingleShot(true);
+    roomTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&roomTimer_, &QTimer::timeout, this, &SerialLine::roomAvailable);
     connect(&port_, &QSerialPort::readyRead, this, &SerialLine::dataArrived);
+    connect(&port_, &QSerialPort::bytesWritten, this,
+            [this](qint64 count) { onBytesWritten(count); });
     connect(&port_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { onError(error); });
 }
@@ -42,10 +54,12 @@ void QSerialPortLine::open(const QString& device, const QString& settings) {
     if (port_.isOpen()) close();
     lossText_.clear();
     pending_.clear();
+    backlog_ = 0;
     // A full path is used as it is; QSerialPort would otherwise prefix /dev/.
     port_.setPortName(device);
     device_ = device;
-    if (!port_.open(QIODevice::ReadWrite)) fail("cannot open " + device);
+    if (!port_.open(QIODevice::ReadWrite))
+        throw SerialError(PortOpenFailure(device, port_).toStdString());
     try {
         applySettings(settings);
     } catch (...) {
@@ -97,6 +111,12 @@ void QSerialPortLine::applySettings(const QString& settings) {
     else
         throw refuse();
 
+    // A start bit, the data bits, the parity bit and the stop bits per byte.
+    const double stopBits = stop == QSerialPort::OneStop   ? 1
+                            : stop == QSerialPort::TwoStop ? 2
+                                                           : 1.5;
+    bytesPerSecond_ = baud / (1 + bits + (parity == QSerialPort::NoParity ? 0 : 1) + stopBits);
+
     if (!port_.setBaudRate(baud) || !port_.setParity(parity) ||
         !port_.setDataBits(static_cast<QSerialPort::DataBits>(bits)) || !port_.setStopBits(stop) ||
         !port_.setFlowControl(toQt(flow_))) {
@@ -106,21 +126,34 @@ void QSerialPortLine::applySettings(const QString& settings) {
 
 void QSerialPortLine::close() {
     flushTimer_.stop();
+    roomTimer_.stop();
+    backlog_ = 0;
     if (!port_.isOpen()) {
         pending_.clear();
         return;
     }
     // Bytes already handed to us belong on the wire, even when the port closes
-    // right after the last send.
+    // right after the last send: the device gets what it takes now.
     try {
         flushPending();
     } catch (const SerialError&) {
         // Closing anyway; what could not be written is lost with the device.
     }
     port_.flush();
+    dropOutput();
     port_.close();
     port_.clearError();
     pending_.clear();
+}
+
+// A target that holds XOFF, or a device that takes nothing, would keep the
+// closing of a real serial port waiting until the driver gives up (half a
+// minute). What it has not taken by now is abandoned instead.
+void QSerialPortLine::dropOutput() {
+    int unsent = 0;
+    const bool held = flow_ == FlowControl::XonXoff &&
+                      ::ioctl(int(port_.handle()), TIOCOUTQ, &unsent) == 0 && unsent > 0;
+    if (port_.bytesToWrite() > 0 || held) port_.clear(QSerialPort::Output);
 }
 
 void QSerialPortLine::discardInput() {
@@ -144,34 +177,41 @@ void QSerialPortLine::write(const QByteArray& bytes) {
     }
 }
 
+// Hands the gathered bytes to QSerialPort, which writes them whenever the
+// device is writable; a device that is not is left to the event loop.
 void QSerialPortLine::flushPending() {
     flushTimer_.stop();
     if (pending_.isEmpty() || !port_.isOpen()) return;
     const QByteArray bytes = std::exchange(pending_, {});
     if (port_.write(bytes) != bytes.size()) fail("write to " + device_ + " failed");
-    port_.flush();
-    QElapsedTimer stalled;
-    stalled.start();
-    qint64 waiting = port_.bytesToWrite();
-    while (waiting > kWriteHighWater) {
-        const auto error = port_.error();
-        if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) {
-            fail("write to " + device_ + " failed");
-        }
-        if (stalled.elapsed() > kWriteStallMs) {
-            throw SerialError(
-                ("write to " + device_ + " failed: the device takes no data").toStdString());
-        }
-        port_.waitForBytesWritten(100);
-        if (!port_.isOpen()) throw SerialError(("write to " + device_ + " failed").toStdString());
-        const qint64 now = port_.bytesToWrite();
-        if (now < waiting) stalled.restart();
-        waiting = now;
+}
+
+qint64 QSerialPortLine::writeRoom() {
+    if (!port_.isOpen()) return 0;
+    const qint64 untaken = port_.bytesToWrite() + pending_.size();
+    const double onWire = wireBacklog();
+    const qint64 room = kWriteHighWater - std::max(untaken, qint64(std::ceil(onWire)));
+    // Room the device makes shows as bytesWritten; room the wire makes needs a clock.
+    if (room <= 0 && untaken < kWriteHighWater && !roomTimer_.isActive()) {
+        const double wait = (onWire - double(kWriteLowWater)) / bytesPerSecond_ * 1000.0;
+        roomTimer_.start(std::max(1, int(std::ceil(wait))));
     }
-    const auto error = port_.error();
-    if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) {
-        fail("write to " + device_ + " failed");
+    return room;
+}
+
+double QSerialPortLine::wireBacklog() {
+    if (backlogClock_.isValid()) {
+        const double carried = double(backlogClock_.nsecsElapsed()) * 1e-9 * bytesPerSecond_;
+        backlog_ = std::max(0.0, backlog_ - carried);
     }
+    backlogClock_.start();
+    return backlog_;
+}
+
+void QSerialPortLine::onBytesWritten(qint64 count) {
+    wireBacklog();
+    backlog_ += double(count);
+    if (port_.bytesToWrite() + pending_.size() < kWriteHighWater) emit roomAvailable();
 }
 
 qint64 QSerialPortLine::bytesWaiting() {
@@ -196,13 +236,31 @@ void QSerialPortLine::setDtr(bool on) {
     port_.clearError();
 }
 
+bool QSerialPortLine::deviceHungUp() {
+    pollfd probe{int(port_.handle()), POLLIN | POLLOUT, 0};
+    if (::poll(&probe, 1, 0) < 0) return false;
+    return (probe.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 // A device that went away (an unplugged adapter, a closed pseudo-terminal)
 // shows as read or resource errors, repeated on every turn of the event loop
 // for as long as the port stays open. They are reported from inside
 // QSerialPort's own notifier or write, where closing would pull the notifier
 // out from under it, so the port closes on the next turn.
+//
+// A device that cannot take more yet also reports a resource error, with the
+// text of EAGAIN: that is back pressure, and the bytes stay queued. So does a
+// hung-up device whose read ends without a new error number, hence the probe.
 void QSerialPortLine::onError(QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return;
+    if (error == QSerialPort::ResourceError && port_.errorString() == qt_error_string(EAGAIN) &&
+        !deviceHungUp()) {
+        port_.clearError();
+        return;
+    }
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+        error != QSerialPort::WriteError) {
+        return;
+    }
     if (lossQueued_) return;
     lossQueued_ = true;
     QMetaObject::invokeMethod(
@@ -212,6 +270,7 @@ void QSerialPortLine::onError(QSerialPort::SerialPortError error) {
             if (!port_.isOpen()) return;
             lossText_ = device_ + ": the device went away";
             flushTimer_.stop();
+            roomTimer_.stop();
             pending_.clear();
             port_.close();
             port_.clearError();

@@ -6,11 +6,19 @@
 // Writes are gathered for a moment (up to kWriteChunk bytes or kWriteDelayMs)
 // and handed to the device together, so a transfer that sends byte by byte
 // does not pay a system call per byte; a byte sent before a wait still leaves
-// within milliseconds. The loader never runs more than kWriteHighWater bytes
-// ahead of the device: a slow line makes write() wait, so a response time-out
-// armed after the last byte starts when the bytes are nearly out.
+// within milliseconds.
+//
+// A device that cannot take more yet (a full UART buffer, a target holding
+// XOFF) is back pressure, not a failure: the bytes stay queued and go out when
+// the device is writable again. writeRoom() keeps the writer no more than
+// kWriteHighWater bytes ahead of the wire. What is ahead counts both the bytes
+// the device has not taken and those it took but cannot have sent yet at the
+// line's rate (an operating system buffers far more than a UART's few KiB), so
+// a response time-out armed after the last byte starts when the bytes are
+// nearly out. Nothing here blocks; a writer waits with waitForRoom().
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -21,9 +29,9 @@ namespace vrx {
 inline constexpr qsizetype kWriteChunk = 512;
 inline constexpr int kWriteDelayMs = 2;
 inline constexpr qint64 kWriteHighWater = 4096;
-// A device that takes no byte for this long (XOFF never lifted, a stuck
-// adapter) fails the write.
-inline constexpr int kWriteStallMs = 5000;
+// A writer kept waiting is woken when this little is left ahead, so it
+// sends in sizeable pieces rather than a few bytes per turn.
+inline constexpr qint64 kWriteLowWater = 3072;
 
 class QSerialPortLine : public SerialLine {
     Q_OBJECT
@@ -36,23 +44,35 @@ class QSerialPortLine : public SerialLine {
     bool isOpen() const override { return port_.isOpen(); }
     void discardInput() override;
     void write(const QByteArray& bytes) override;
+    qint64 writeRoom() override;
     qint64 bytesWaiting() override;
     QByteArray read(qint64 maxBytes) override;
     void setFlowControl(FlowControl flow) override;
     void setDtr(bool on) override;
 
     QString device() const { return device_; }
+    // Bytes per second the line carries with its current settings.
+    double lineRate() const { return bytesPerSecond_; }
 
   private:
     void applySettings(const QString& settings);
     void flushPending();
     void onError(QSerialPort::SerialPortError error);
+    void onBytesWritten(qint64 count);
+    // Bytes the device took that the wire cannot have carried yet.
+    double wireBacklog();
+    void dropOutput();
+    bool deviceHungUp();
     [[noreturn]] void fail(const QString& what);
 
     QSerialPort port_;
     QString device_;
     QByteArray pending_;
     QTimer flushTimer_;
+    QTimer roomTimer_;  // wakes a waiting writer when the wire has carried enough
+    QElapsedTimer backlogClock_;
+    double backlog_ = 0;
+    double bytesPerSecond_ = 11520;
     QString lossText_;  // why the port closed under us, for the next write
     FlowControl flow_ = FlowControl::None;
     bool lossQueued_ = false;

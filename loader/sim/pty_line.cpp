@@ -97,6 +97,10 @@ void PtyLine::write(const QByteArray& bytes) {
     flushOutgoing();
 }
 
+qint64 PtyLine::writeRoom() {
+    return kMaxOutgoing - outgoing_.size();
+}
+
 QByteArray PtyLine::read(qint64 maxBytes) {
     const qint64 n = (maxBytes <= 0 || maxBytes > received_.size()) ? received_.size() : maxBytes;
     QByteArray out = received_.left(n);

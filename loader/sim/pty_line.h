@@ -48,6 +48,7 @@ class PtyLine : public SerialLine {
     bool isOpen() const override { return open_; }
     void discardInput() override { received_.clear(); }
     void write(const QByteArray& bytes) override;
+    qint64 writeRoom() override;
     qint64 bytesWaiting() override { return received_.size(); }
     QByteArray read(qint64 maxBytes) override;
     void setFlowControl(FlowControl) override {}

@@ -138,6 +138,40 @@ TEST_F(VrxloadTest, PrimaryAndSecondaryLogEqualsTheWindowLog) {
     EXPECT_EQ(run.err, kWaitText) << "the instruction text, once, and nothing else";
 }
 
+TEST_F(VrxloadTest, TraceRecordsEveryByteBothWaysInOrder) {
+    startSim();
+    const QString trace = dir.filePath("line.trace");
+    const ProcessRun run = vrxload(base() << "--trace" << trace << "--untick"
+                                          << "1"
+                                          << "primary");
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(file.readAll());
+    // The boot handshake in the order it happened: boot ID, "A", "5", "U" "3", "R".
+    const QStringList steps = {"-- open " + pty, "RX  35 ", "TX  41 ", "RX  35 ",
+                               "TX  55 ",        "TX  33 ", "RX  52 ", "-- close"};
+    qsizetype at = 0;
+    for (const QString& step : steps) {
+        const qsizetype found = text.indexOf(step, at);
+        ASSERT_GE(found, 0) << "missing after offset " << at << ": " << step.toStdString() << "\n"
+                            << text.left(2000).toStdString();
+        at = found + step.size();
+    }
+    // The primary executable goes out whole: 300 bytes, 16 to a trace line.
+    EXPECT_GE(text.count(" TX "), 300 / 16) << text.left(2000).toStdString();
+}
+
+TEST_F(VrxloadTest, PortsListsTheMappingWithoutOpeningAPort) {
+    writeFile("ports.ini", "[PORTS]\nCOM2=/dev/ttyUSB7\n");
+    const ProcessRun run = vrxload({"--ini", dir.filePath("ports.ini"), "ports"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Ports ([PORTS] in " + dir.filePath("ports.ini") +
+                                   "):\n  COM1:  (none)\n  COM2:  /dev/ttyUSB7\n"))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("\nSerial devices present:\n")) << run.out.toStdString();
+}
+
 TEST_F(VrxloadTest, QuietKeepsOnlyTheBoxes) {
     startSim();
     const ProcessRun ok = vrxload(base() << "--quiet"
@@ -332,17 +366,25 @@ TEST_F(VrxloadTest, UnopenablePortExitsWith3) {
     struct Case {
         const char* name;
         QStringList args;
+        const char* portName;  // how the error box names the port
     };
     const Case cases[] = {
-        {"device path", {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "primary"}},
-        {"COMn mapped in [PORTS]", {"--port", "com5", "--ini", dir.filePath("ports.ini"), "flash"}},
-        {"terminal", {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "terminal"}},
+        {"device path",
+         {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "primary"},
+         "/nonexistent/ttyUSB0"},
+        {"COMn mapped in [PORTS]",
+         {"--port", "com5", "--ini", dir.filePath("ports.ini"), "flash"},
+         "COM5"},
+        {"terminal",
+         {"--port", "/nonexistent/ttyUSB0", "--ini", ini(), "terminal"},
+         "/nonexistent/ttyUSB0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ProcessRun run = vrxload(c.args);
         EXPECT_EQ(run.exitCode, 3);
-        EXPECT_TRUE(run.err.contains("Error: Error communicating with COM"))
+        EXPECT_TRUE(run.err.contains(
+            QString("Error: Error communicating with %1\n").arg(QLatin1String(c.portName))))
             << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("cannot open /nonexistent/")) << run.err.toStdString();
     }
@@ -430,7 +472,9 @@ TEST_F(VrxloadTest, SigintDuringATransferAsksAndYesCancels) {
         << (shown + run.out).toStdString();
     EXPECT_TRUE(
         run.err.endsWith("VRX5520_Loader: If you cancel now, you have to restart all over!\n"
-                         "Are you sure?\n"))
+                         "Are you sure?\n"
+                         "vrxload: primary failed: Sending code ..\n"))
+        << "the last line names the step that failed:\n"
         << run.err.toStdString();
 }
 

@@ -104,8 +104,12 @@ TEST(QtNameFilters, PipeListBecomesQtFilters) {
     EXPECT_EQ(QtNameFilters("Binary Files (.bin)|*.bin|Uboot Image (.ubt)|*.ubt|All Files "
                             "(*.*)|*.*|"),
               (QStringList{"Binary Files (.bin) (*.bin)", "Uboot Image (.ubt) (*.ubt)",
-                           "All Files (*.*) (*.*)"}));
+                           "All Files (*.*) (*)"}))
+        << "All Files must show extensionless images such as zImage";
     EXPECT_EQ(QtNameFilters("Scripts|*.scr;*.txt"), (QStringList{"Scripts (*.scr *.txt)"}));
+    EXPECT_EQ(QtNameFilters("Script Files (.scr)|*.scr|All Files (*.*)|*.*|"),
+              (QStringList{"Script Files (.scr) (*.scr)", "All Files (*.*) (*)"}));
+    EXPECT_EQ(QtNameFilters("Mixed|*.bin;*.*"), (QStringList{"Mixed (*.bin *)"}));
 }
 
 TEST(DisplayCheck, AnyDisplayOrChosenPlatformIsEnough) {

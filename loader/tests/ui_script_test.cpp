@@ -78,7 +78,12 @@ TEST_F(ScriptTest, ScriptsSendTheirLinesAndWaitForTheTarget) {
          "1 script lines executed."},
         {"a blank before > makes a comment", " >no\r\n>yes\r", "yes", "2 script lines executed."},
         {"lone CR ends a line", ">a\r>b\r", "ab", "2 script lines executed."},
-        {"lone LF does not", ">a\n>b\n", "a\n>b\n", "1 script lines executed."},
+        {"lone LF ends a line too", ">a\n>b\n", "ab", "2 script lines executed."},
+        {"LF then a wait", ">help/n\n<=>\n>version/n\n", "help\rversion\r",
+         "3 script lines executed."},
+        {"CR LF is one line end, not two", ">a\r\n\r\n>b", "ab", "3 script lines executed."},
+        {"LF CR is two line ends", ">a\n\r>b", "ab", "3 script lines executed."},
+        {"mixed ends in one file", ">a\r>b\n>c\r\n>d", "abcd", "4 script lines executed."},
         {"empty file", "", "", "0 script lines executed."},
     };
     for (const ScriptCase& c : cases) {

@@ -65,10 +65,10 @@ class WindowTest : public ::testing::Test {
 
     // A window whose program lives in the temporary folder; COMn maps to
     // "/dev/ttyTEST<n>".
-    LoaderWindow& makeWindow() {
-        WindowSetup setup;
+    LoaderWindow& makeWindow(WindowSetup setup = {}) {
         setup.programPath = folder.path() + "/VRX5520_Loader";
-        setup.portDevice = [](int port) { return QString("/dev/ttyTEST%1").arg(port); };
+        if (!setup.portDevice)
+            setup.portDevice = [](int port) { return QString("/dev/ttyTEST%1").arg(port); };
         window = std::make_unique<LoaderWindow>(*pair.loaderEnd, dialogs, setup);
         startupBoxes = dialogs.boxes;
         dialogs.boxes.clear();

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <map>
 
 #include "about_box.h"
 #include "link.h"
@@ -67,6 +68,33 @@ TEST_F(WindowTest, StartsWithTheSlotTableValues) {
     }
 }
 
+TEST_F(WindowTest, PortListIsReadAgainEachTimeItOpens) {
+    // At start-up one adapter; it is unplugged and comes back as ttyUSB1.
+    std::map<int, QString> devices{{1, "/dev/ttyUSB0"}};
+    int refreshes = 0;
+    WindowSetup setup;
+    setup.portDevice = [&devices](int port) {
+        const auto it = devices.find(port);
+        return it == devices.end() ? QString() : it->second;
+    };
+    setup.refreshPorts = [&refreshes] { ++refreshes; };
+    makeWindow(setup);
+    auto* ports = control<QComboBox>("cmbComPort");
+    EXPECT_EQ(ports->itemText(0), "COM1: /dev/ttyUSB0");
+    EXPECT_EQ(ports->itemText(1), "COM2: (none)");
+    EXPECT_EQ(ports->count(), 8) << "the eight entries stay";
+
+    devices = {{1, "/dev/ttyUSB1"}, {2, "/dev/ttyACM0"}};
+    ports->showPopup();
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(ports->itemText(0), "COM1: /dev/ttyUSB1");
+    EXPECT_EQ(ports->itemText(1), "COM2: /dev/ttyACM0");
+    EXPECT_EQ(ports->itemText(7), "COM8: (none)");
+    EXPECT_EQ(control<QLabel>("lblDevice")->text(), "/dev/ttyUSB1");
+    ports->hidePopup();
+    EXPECT_EQ(ports->currentData().toInt(), 1);
+}
+
 TEST_F(WindowTest, StartsWithCaptionsPortsAndDisabledButtons) {
     LoaderWindow& w = makeWindow();
     EXPECT_EQ(w.windowTitle(), "VRX5520 Loader");
@@ -78,7 +106,7 @@ TEST_F(WindowTest, StartsWithCaptionsPortsAndDisabledButtons) {
     auto* ports = control<QComboBox>("cmbComPort");
     ASSERT_EQ(ports->count(), 8);
     for (int n = 1; n <= 8; ++n) {
-        EXPECT_EQ(ports->itemText(n - 1), QString("COM%1:").arg(n));
+        EXPECT_EQ(ports->itemText(n - 1), QString("COM%1: /dev/ttyTEST%1").arg(n));
         EXPECT_EQ(ports->itemData(n - 1).toInt(), n);
     }
     EXPECT_EQ(ports->currentIndex(), 0);

@@ -115,7 +115,7 @@ void LoaderWindow::buildControls() {
 void LoaderWindow::buildPortFrame() {
     auto* frame = make<QGroupBox>(centralWidget(), "fraComPort", 8, 28, 624, 58);
     frame->setTitle("Comport control");
-    cmbComPort_ = make<QComboBox>(frame, "cmbComPort", 10, 22, 90, 26);
+    cmbComPort_ = make<PortComboBox>(frame, "cmbComPort", 10, 22, 90, 26);
     lblDevice_ = make<QLabel>(frame, "lblDevice", 106, 22, 170, 26);
     lblState_ = make<QLabel>(frame, "lblState", 282, 22, 64, 26);
     lblState_->setText("Closed...");
@@ -243,6 +243,10 @@ void LoaderWindow::connectHandlers() {
     }
     txtStatus_->installEventFilter(this);
     connect(cmbComPort_, &QComboBox::currentIndexChanged, this, [this] { showPortDevice(); });
+    cmbComPort_->aboutToOpen = [this] {
+        if (setup_.refreshPorts) setup_.refreshPorts();
+        showPortDevice();
+    };
     connect(mnuLoadIni_, &QAction::triggered, this, [this] { mnuLoadIni_Click(); });
     connect(mnuWriteIni_, &QAction::triggered, this, [this] { mnuWriteIni_Click(); });
     connect(mnuExecScript_, &QAction::triggered, this, [this] { mnuExecScript_Click(); });

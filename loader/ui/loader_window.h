@@ -18,6 +18,7 @@
 
 #include "dialogs.h"
 #include "loader_front.h"
+#include "port_combo_box.h"
 #include "serial_line.h"
 #include "slot_rules.h"
 
@@ -39,12 +40,18 @@ class Link;
 
 // Where the window takes its program folder, its INI file and the devices
 // behind COM1: .. COM8: from.
+// A port list entry: "COM1: /dev/ttyUSB0", or "COM1: (none)" without a device.
+QString PortEntryText(int port, const QString& device);
+
 struct WindowSetup {
     // Full path of the program; the INI file and the file dialog's first
     // folder are beside it. Empty: the running executable.
     QString programPath;
     // The device each of COM1: .. COM8: maps to ("" when none).
     std::function<QString(int port)> portDevice;
+    // Reads the port mapping again (INI file and devices present); called
+    // each time the port list opens. Optional.
+    std::function<void()> refreshPorts;
 };
 
 class LoaderWindow : public QMainWindow, public LoaderFront {
@@ -147,7 +154,7 @@ class LoaderWindow : public QMainWindow, public LoaderFront {
     LayoutGaps gaps_;
 
     QLabel* lblHeader_ = nullptr;
-    QComboBox* cmbComPort_ = nullptr;
+    PortComboBox* cmbComPort_ = nullptr;
     QLabel* lblDevice_ = nullptr;
     QLabel* lblState_ = nullptr;
     QPushButton* cmdTerminal_ = nullptr;

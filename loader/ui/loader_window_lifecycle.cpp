@@ -60,12 +60,19 @@ void LoaderWindow::placeProgressBar() {
     pgbDownload_->setValue(0);
 }
 
+QString PortEntryText(int port, const QString& device) {
+    return QStringLiteral("COM%1: ").arg(port) +
+           (device.isEmpty() ? QStringLiteral("(none)") : device);
+}
+
 void LoaderWindow::showPortDevice() {
     const int port = selectedPort();
     const QString device = port > 0 ? deviceForPort(port) : QString();
     lblDevice_->setText(device.isEmpty() ? QStringLiteral("(no device)") : device);
     for (int i = 0; i < cmbComPort_->count(); ++i) {
-        const QString mapped = deviceForPort(cmbComPort_->itemData(i).toInt());
+        const int item = cmbComPort_->itemData(i).toInt();
+        const QString mapped = deviceForPort(item);
+        cmbComPort_->setItemText(i, PortEntryText(item, mapped));
         cmbComPort_->setItemData(i, mapped.isEmpty() ? QStringLiteral("no device") : mapped,
                                  Qt::ToolTipRole);
     }

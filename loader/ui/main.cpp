@@ -32,13 +32,16 @@ int main(int argc, char** argv) {
     const QString programPath = QCoreApplication::applicationFilePath();
     const QFileInfo program(programPath);
     const QString iniFile = program.absolutePath() + "/" + program.completeBaseName() + ".INI";
-    const vrx::PortMap ports(vrx::ReadIniPorts(iniFile), vrx::PortMap::presentSerialDevices());
+    vrx::PortMap ports(vrx::ReadIniPorts(iniFile), vrx::PortMap::presentSerialDevices());
 
     vrx::QSerialPortLine line;
     vrx::QtDialogs dialogs;
     vrx::WindowSetup setup;
     setup.programPath = programPath;
     setup.portDevice = [&ports](int port) { return ports.deviceForPort(port); };
+    setup.refreshPorts = [&ports, iniFile] {
+        ports = vrx::PortMap(vrx::ReadIniPorts(iniFile), vrx::PortMap::presentSerialDevices());
+    };
     vrx::LoaderWindow window(line, dialogs, setup);
     dialogs.setParent(&window);
     window.show();

@@ -13,7 +13,9 @@ namespace vrx {
 
 namespace {
 
-// Reads lines ending at CR LF or a lone CR; bytes are characters 0..255.
+// Reads lines ending at CR LF, a lone CR or a lone LF; bytes are characters
+// 0..255. A lone LF once stayed inside its line, which ran a Linux-written
+// script as one line and still reported success.
 class ScriptLineReader {
   public:
     explicit ScriptLineReader(QFile& file) : file_(file) {}
@@ -26,6 +28,7 @@ class ScriptLineReader {
         }
         QByteArray line;
         do {
+            if (c == '\n') break;
             if (c == '\r') {
                 char after = 0;
                 if (file_.getChar(&after) && after != '\n') file_.ungetChar(after);
@@ -46,7 +49,9 @@ void waitForText(const ScriptHooks& hooks) {
         hooks.yield(false);
         return;
     }
+    if (hooks.waiting) hooks.waiting(true);
     while (!state.sWaitFor.isEmpty() && !state.bCancel) hooks.yield(true);
+    if (hooks.waiting) hooks.waiting(false);
 }
 
 void runLines(QFile& file, const ScriptHooks& hooks, int& counter) {
@@ -97,12 +102,12 @@ int RunScript(const QString& path, const ScriptHooks& hooks) {
     return counter;
 }
 
-ScriptHooks LineScriptHooks(SerialLine& line,
-                            std::function<void(const QString&)> setStatusPanel) {
+ScriptHooks LineScriptHooks(SerialLine& line, std::function<void(const QString&)> setStatusPanel) {
     ScriptHooks hooks;
     hooks.setStatusPanel = std::move(setStatusPanel);
     hooks.send = [&line](const QByteArray& bytes) {
         if (!line.isOpen()) throw SerialError("the port is not open");
+        waitForRoom(line, [] { return loaderState().bCancel; });
         line.write(bytes);
     };
     hooks.yield = [](bool waitForEvents) {
