@@ -218,6 +218,7 @@ void Board::takeInput() {
     rxPace_.spend(bytes.size());
     if (line_.bytesWaiting() > 0) schedulePace();
     if (bytes.isEmpty()) return;
+    emit bytesTaken(bytes.size());
     if (recording_) received_.append(bytes);
     if (state_ == State::BootRom) bootTimer_.stop();  // the loader has answered
     if (state_ == State::Resetting || state_ == State::Halted) {

@@ -249,6 +249,7 @@ class Board : public QObject {
   signals:
     void protocolEvent(const QString& text);  // one per events() entry
     void violation(const QString& text);      // one per violations() entry
+    void bytesTaken(qint64 count);            // bytes taken off the line, at the line rate
 
   private:
     struct FaultRule {
