@@ -2,6 +2,7 @@
 // the simulated board serving the pty's other side in the same event loop.
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -112,6 +113,32 @@ TEST_F(EndToEndTest, PrimaryAndSecondaryLoadFromTheIniFile) {
     EXPECT_TRUE(w.findChild<QPushButton*>("cmdStartPrimary")->isEnabled());
     EXPECT_TRUE(line.isOpen());
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// A paced board at 115200 baud: the window keeps turning while the line
+// drains, so the progress bar moves during the transfer.
+TEST_F(EndToEndTest, APacedLoadMovesTheProgressBar) {
+    board->setLinePace(sim::kDefaultBaud);
+    const QByteArray primary(300, 'P');
+    const QByteArray secondary(12000, 'S');
+    writeFile(folder.path(), "primary.bin", primary);
+    writeFile(folder.path(), "secondary.bin", secondary);
+    writeFile(folder.path(), "VRX5520_Loader.INI",
+              "[BINFILES]\nPRIMARY=primary.bin,0x0\nSECONDARY=secondary.bin,0x80000004\n");
+    LoaderWindow& w = makeWindow();
+    std::vector<int> shown;
+    auto* bar = w.findChild<QProgressBar*>("pgbDownload");
+    ASSERT_NE(bar, nullptr);
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { shown.push_back(v); });
+
+    w.findChild<QPushButton*>("cmdStartPrimary")->click();
+
+    EXPECT_TRUE(dialogs.boxes.empty());
+    ASSERT_EQ(board->sdram().count('p'), 1u);
+    EXPECT_EQ(board->sdram().at('p').data, secondary);
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](int v) { return v > 0 && v < 100; }))
+        << "the bar only jumped";
+    EXPECT_TRUE(board->violations().isEmpty()) << board->violations().join("; ").toStdString();
 }
 
 }  // namespace
