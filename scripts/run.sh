@@ -29,6 +29,8 @@ demo=$root/build/demo
 mkdir -p "$demo"
 cp -f "$loader" "$demo/VRX5520_Loader"
 
+# The simulator plays a 115200-baud line (11,520 bytes/s), as a real board
+# does, so the images stay small: the whole demo takes about ten seconds.
 # Small images with recognisable contents; fl_burn.bin carries the name the
 # simulated board looks for to start its flash loader.
 pattern() { head -c "$2" /dev/zero | tr '\0' "$1"; }

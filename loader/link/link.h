@@ -134,6 +134,10 @@ class Link : public QObject {
     // The common end of a failed or cancelled long sequence: port closed,
     // time-out disarmed, not busy, `startButton` enabled again.
     void cancelPath(Control startButton);
+    // A sequence that an error ended: the communication error message (not in
+    // debug mode, where the error is rethrown) and the cancel path.
+    void failSequence(Control startButton, const std::exception& error);
+    void recordProgrammedMode();
 
     SerialLine& line_;
     LoaderFront& front_;

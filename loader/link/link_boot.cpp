@@ -165,9 +165,7 @@ void Link::cmdStartPrimary_Click() {
     try {
         if (!runPrimaryLoad()) cancelPath(Control::StartPrimary);
     } catch (const std::exception& e) {
-        if (st.bDebug) throw;
-        showCommError("or other download problem", QString::fromLocal8Bit(e.what()));
-        cancelPath(Control::StartPrimary);
+        failSequence(Control::StartPrimary, e);
     }
 }
 
@@ -195,6 +193,16 @@ bool Link::runPrimaryLoad() {
     st.bBusy = false;
     front_.setControlEnabled(Control::StartPrimary, true);
     return true;
+}
+
+// Debug mode lets the error out to the front end, but the window is left as
+// the cancel path leaves it either way: a start button left disabled or a
+// response time-out left armed would outlive the error box.
+void Link::failSequence(Control startButton, const std::exception& error) {
+    const bool debug = loaderState().bDebug;
+    if (!debug) showCommError("or other download problem", QString::fromLocal8Bit(error.what()));
+    cancelPath(startButton);
+    if (debug) throw;
 }
 
 void Link::cancelPath(Control startButton) {

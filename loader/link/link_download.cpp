@@ -29,9 +29,7 @@ void Link::cmdURK_Click() {
         }
         cancelPath(Control::StartPrimary);
     } catch (const std::exception& e) {
-        if (st.bDebug) throw;
-        showCommError("or other download problem", QString::fromLocal8Bit(e.what()));
-        cancelPath(Control::StartPrimary);
+        failSequence(Control::StartPrimary, e);
     }
 }
 

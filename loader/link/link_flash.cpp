@@ -25,9 +25,7 @@ void Link::cmdPrgFlash_Click() {
     try {
         if (!runFlashProgramming()) cancelPath(Control::PrgFlash);
     } catch (const std::exception& e) {
-        if (st.bDebug) throw;
-        showCommError("or other download problem", QString::fromLocal8Bit(e.what()));
-        cancelPath(Control::PrgFlash);
+        failSequence(Control::PrgFlash, e);
     }
 }
 

@@ -86,7 +86,11 @@ void Link::SetTerminalMode(bool& enable) {
             front_.focusLog();
             return;
         } catch (const std::exception& e) {
-            if (loaderState().bDebug) throw;
+            if (loaderState().bDebug) {
+                ClosePort();
+                recordProgrammedMode();
+                throw;
+            }
             showCommError("or other I/O problem", QString::fromLocal8Bit(e.what()));
             ClosePort();
             LogStatus("/n--- closing port ---/n");
@@ -94,6 +98,11 @@ void Link::SetTerminalMode(bool& enable) {
             modeApplied_ = true;
         }
     }
+    recordProgrammedMode();
+}
+
+// Programmed mode on the front end without touching the line.
+void Link::recordProgrammedMode() {
     timCommReceive_.stop();
     modeApplied_ = false;
     loaderState().bTerminalMode = false;

@@ -22,12 +22,13 @@ void Link::cmdTerminal_Click() {
     } catch (const std::exception& e) {
         // A missing or busy device leaves the line as SetTerminalMode's own
         // error path would: closed, in programmed mode.
-        if (st.bDebug) throw;
-        showCommError("or other I/O problem", QString::fromLocal8Bit(e.what()));
+        const bool debug = st.bDebug;
+        if (!debug) showCommError("or other I/O problem", QString::fromLocal8Bit(e.what()));
         ClosePort();
         LogStatus("/n--- closing port ---/n");
         st.bTerminalMode = false;
         SetTerminalMode(st.bTerminalMode);
+        if (debug) throw;
     }
 }
 

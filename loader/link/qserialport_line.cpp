@@ -36,8 +36,7 @@ QSerialPortLine::QSerialPortLine(QObject* parent) : SerialLine(parent) {
     roomTimer_.setTimerType(Qt::PreciseTimer);
     connect(&roomTimer_, &QTimer::timeout, this, &SerialLine::roomAvailable);
     connect(&port_, &QSerialPort::readyRead, this, &SerialLine::dataArrived);
-    connect(&port_, &QSerialPort::bytesWritten, this,
-            [this](qint64 count) { onBytesWritten(count); });
+    connect(&port_, &QSerialPort::bytesWritten, this, [this] { onBytesWritten(); });
     connect(&port_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { onError(error); });
 }
@@ -55,6 +54,7 @@ void QSerialPortLine::open(const QString& device, const QString& settings) {
     lossText_.clear();
     pending_.clear();
     backlog_ = 0;
+    handedOver_ = takenSeen_ = 0;
     // A full path is used as it is; QSerialPort would otherwise prefix /dev/.
     port_.setPortName(device);
     device_ = device;
@@ -127,7 +127,6 @@ void QSerialPortLine::applySettings(const QString& settings) {
 void QSerialPortLine::close() {
     flushTimer_.stop();
     roomTimer_.stop();
-    backlog_ = 0;
     if (!port_.isOpen()) {
         pending_.clear();
         return;
@@ -144,6 +143,8 @@ void QSerialPortLine::close() {
     port_.close();
     port_.clearError();
     pending_.clear();
+    backlog_ = 0;
+    handedOver_ = takenSeen_ = 0;
 }
 
 // A target that holds XOFF, or a device that takes nothing, would keep the
@@ -184,22 +185,29 @@ void QSerialPortLine::flushPending() {
     if (pending_.isEmpty() || !port_.isOpen()) return;
     const QByteArray bytes = std::exchange(pending_, {});
     if (port_.write(bytes) != bytes.size()) fail("write to " + device_ + " failed");
+    handedOver_ += bytes.size();
 }
 
 qint64 QSerialPortLine::writeRoom() {
     if (!port_.isOpen()) return 0;
-    const qint64 untaken = port_.bytesToWrite() + pending_.size();
-    const double onWire = wireBacklog();
-    const qint64 room = kWriteHighWater - std::max(untaken, qint64(std::ceil(onWire)));
-    // Room the device makes shows as bytesWritten; room the wire makes needs a clock.
-    if (room <= 0 && untaken < kWriteHighWater && !roomTimer_.isActive()) {
-        const double wait = (onWire - double(kWriteLowWater)) / bytesPerSecond_ * 1000.0;
+    const double ahead = double(port_.bytesToWrite() + pending_.size()) + wireBacklog();
+    const qint64 room = kWriteHighWater - qint64(std::ceil(ahead));
+    // Room the device makes shows as bytesWritten; room the wire makes needs a
+    // clock. A device that holds everything (XOFF) costs one wake-up per wait.
+    if (room <= 0 && !roomTimer_.isActive()) {
+        const double wait = (ahead - double(kWriteLowWater)) / bytesPerSecond_ * 1000.0;
         roomTimer_.start(std::max(1, int(std::ceil(wait))));
     }
     return room;
 }
 
+// QSerialPort announces what the device took (bytesWritten) only on a later
+// turn; the bytes have already left its buffer, so they are counted from the
+// buffer itself.
 double QSerialPortLine::wireBacklog() {
+    const qint64 taken = handedOver_ - port_.bytesToWrite();
+    backlog_ += double(taken - takenSeen_);
+    takenSeen_ = taken;
     if (backlogClock_.isValid()) {
         const double carried = double(backlogClock_.nsecsElapsed()) * 1e-9 * bytesPerSecond_;
         backlog_ = std::max(0.0, backlog_ - carried);
@@ -208,9 +216,7 @@ double QSerialPortLine::wireBacklog() {
     return backlog_;
 }
 
-void QSerialPortLine::onBytesWritten(qint64 count) {
-    wireBacklog();
-    backlog_ += double(count);
+void QSerialPortLine::onBytesWritten() {
     if (port_.bytesToWrite() + pending_.size() < kWriteHighWater) emit roomAvailable();
 }
 

@@ -58,7 +58,7 @@ class QSerialPortLine : public SerialLine {
     void applySettings(const QString& settings);
     void flushPending();
     void onError(QSerialPort::SerialPortError error);
-    void onBytesWritten(qint64 count);
+    void onBytesWritten();
     // Bytes the device took that the wire cannot have carried yet.
     double wireBacklog();
     void dropOutput();
@@ -72,6 +72,8 @@ class QSerialPortLine : public SerialLine {
     QTimer roomTimer_;  // wakes a waiting writer when the wire has carried enough
     QElapsedTimer backlogClock_;
     double backlog_ = 0;
+    qint64 handedOver_ = 0;  // bytes given to QSerialPort since opening
+    qint64 takenSeen_ = 0;   // of those, taken by the device when last counted
     double bytesPerSecond_ = 11520;
     QString lossText_;  // why the port closed under us, for the next write
     FlowControl flow_ = FlowControl::None;

@@ -3,6 +3,8 @@
 // board_boot.cpp, board_flash.cpp and board_terminal.cpp.
 #include "board.h"
 
+#include <algorithm>
+
 #include "memory_line.h"
 #include "wire_bytes.h"
 
@@ -83,6 +85,11 @@ Board::Board(SerialLine& line, Mode mode, QObject* parent)
         const QByteArray rest = std::exchange(splitRest_, {});
         send(rest);
     });
+    paceTimer_.setSingleShot(true);
+    paceTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&paceTimer_, &QTimer::timeout, this, &Board::serviceLine);
+    lineBusyTimer_.setSingleShot(true);
+    connect(&lineBusyTimer_, &QTimer::timeout, this, &Board::drainTerminal);
     connect(&line_, &SerialLine::dataArrived, this, &Board::onData);
     if (auto* memory = qobject_cast<MemoryLine*>(&line_)) {
         connect(memory, &MemoryLine::dtrChanged, this, &Board::dtrChanged);
@@ -112,7 +119,12 @@ void Board::powerCycle() {
                                           : "auto"));
     eraseTimer_.stop();
     splitTimer_.stop();
+    lineBusyTimer_.stop();
     splitRest_.clear();
+    outgoing_.clear();
+    terminalInput_.clear();
+    xoffSent_ = false;
+    overrun_ = false;
     pending_.clear();
     bootStage_ = 0;
     command_ = 0;
@@ -181,15 +193,61 @@ void Board::clearCapture() {
     violations_.clear();
 }
 
+void Board::setLinePace(int baud, PaceClock clock) {
+    rxPace_ = LinePace(baud, clock);
+    txPace_ = LinePace(baud, std::move(clock));
+}
+
 void Board::onData() {
-    const QByteArray bytes = line_.read(0);
+    takeInput();
+}
+
+void Board::serviceLine() {
+    takeInput();
+    pumpOutput();
+}
+
+// Only what the line rate has carried by now; the rest waits in the line.
+void Board::takeInput() {
+    const qint64 allowed = rxPace_.unlimited() ? 0 : rxPace_.available();
+    if (!rxPace_.unlimited() && allowed <= 0) {
+        if (line_.bytesWaiting() > 0) schedulePace();
+        return;
+    }
+    const QByteArray bytes = line_.read(allowed);
+    rxPace_.spend(bytes.size());
+    if (line_.bytesWaiting() > 0) schedulePace();
     if (bytes.isEmpty()) return;
+    emit bytesTaken(bytes.size());
     if (recording_) received_.append(bytes);
     if (state_ == State::BootRom) bootTimer_.stop();  // the loader has answered
     if (state_ == State::Resetting || state_ == State::Halted) {
         note(QString("nobody listens (%1): %2").arg(stateName(state_), bytesText(bytes)));
     }
     for (const char byte : bytes) feed(quint8(byte));
+    if (state_ == State::Terminal) drainTerminal();
+}
+
+void Board::pumpOutput() {
+    if (outgoing_.isEmpty()) return;
+    const qint64 allowed = std::min<qint64>(txPace_.available(), outgoing_.size());
+    if (allowed > 0) {
+        try {
+            line_.write(outgoing_.left(allowed));
+        } catch (const SerialError& error) {
+            note(QString("answer lost: ") + error.what());
+        }
+        txPace_.spend(allowed);
+        outgoing_.remove(0, allowed);
+    }
+    if (!outgoing_.isEmpty()) schedulePace();
+}
+
+void Board::schedulePace() {
+    if (paceTimer_.isActive()) return;
+    // Wake for a useful piece, not for every byte.
+    const int ms = std::max(rxPace_.msUntil(kPaceBurst / 2), txPace_.msUntil(1));
+    paceTimer_.start(std::max(ms, 1));
 }
 
 void Board::feed(quint8 byte) {
@@ -217,7 +275,7 @@ void Board::feed(quint8 byte) {
             feedFlashFrame(byte);
             break;
         case State::Terminal:
-            feedTerminal(byte);
+            queueTerminal(byte);
             break;
     }
 }
@@ -230,11 +288,17 @@ void Board::enter(State state) {
 
 void Board::send(const QByteArray& bytes) {
     if (bytes.isEmpty()) return;
+    if (recording_) sent_.append(bytes);
+    outgoing_.append(bytes);
+    pumpOutput();
+}
+
+// Flow control characters go out ahead of everything queued, as a UART sends them.
+void Board::sendAtOnce(char byte) {
     try {
-        line_.write(bytes);
-        if (recording_) sent_.append(bytes);
+        line_.write(QByteArray(1, byte));
     } catch (const SerialError& error) {
-        note(QString("answer lost: ") + error.what());
+        note(QString("flow control lost: ") + error.what());
     }
 }
 

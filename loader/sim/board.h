@@ -39,6 +39,16 @@
 // each deviation in violations(); events() is a readable trace of the protocol
 // steps, also signalled one by one (protocolEvent()).
 //
+// Line rate. setLinePace(baud) makes the board take the bytes it receives no
+// faster than baud / 10 per second and send its own at that rate, as a UART
+// does; what it has not taken yet stays with the line (a pty's kernel buffer
+// fills and the writer meets back pressure). Off (0) by default for tests that
+// do not care; vrx-board-sim runs at 115200. setXoff() makes the terminal send
+// XOFF when its unprocessed input passes kXoffMark bytes and XON once it is
+// down to kXonMark; input past kTerminalInputLimit is lost, as from a real
+// ring buffer, and listed as a violation. TerminalConfig::lineTimeMs makes the
+// terminal busy after each line, so input piles up as behind a slow command.
+//
 // Faults. setFault(step, answer) replaces the board's answer at one protocol
 // step: a wrong character ("r" for "R", "T" for "t"), "E" for a refusal, a
 // malformed acknowledgement, or nothing at all (silence). After a faulty answer
@@ -57,6 +67,7 @@
 #include <optional>
 #include <vector>
 
+#include "line_pace.h"
 #include "serial_line.h"
 
 namespace vrx::sim {
@@ -155,8 +166,17 @@ struct TerminalConfig {
     // a reader that polls every 200 ms sees it in two chunks.
     bool splitAnswers = false;
     int splitDelayMs = 450;
-    int splitAt = -1;  // bytes in the first write; -1 splits in the middle
+    int splitAt = -1;    // bytes in the first write; -1 splits in the middle
+    int lineTimeMs = 0;  // the terminal is busy this long after each line
 };
+
+inline constexpr char kXon = 0x11;
+inline constexpr char kXoff = 0x13;
+inline constexpr qsizetype kXoffMark = 256;
+inline constexpr qsizetype kXonMark = 64;
+// Room for what is still on its way after XOFF: the loader keeps up to 4 KiB
+// ahead of the wire.
+inline constexpr qsizetype kTerminalInputLimit = 8192;
 
 class Board : public QObject {
     Q_OBJECT
@@ -181,6 +201,15 @@ class Board : public QObject {
     void setBootIdRepeat(int ms) { bootIdRepeatMs_ = ms; }
     void setResetOnOpen(bool on) { resetOnOpen_ = on; }
     bool resetOnOpen() const { return resetOnOpen_; }
+    // The line rate (0: as fast as the line goes); `clock` for tests (see LinePace).
+    void setLinePace(int baud, PaceClock clock = {});
+    int baud() const { return rxPace_.baud(); }
+    void setXoff(bool on) { xoffEnabled_ = on; }
+    // Takes and sends what the line rate allows by now; the board calls it from
+    // its own timer, a test with an injected clock calls it after moving time.
+    void serviceLine();
+    // Bytes the terminal has taken off the line but not processed yet.
+    qsizetype terminalBacklog() const { return terminalInput_.size(); }
     // Bytes the boot ROM sends before its boot ID (line noise).
     void setBootNoise(const QByteArray& noise) { bootNoise_ = noise; }
 
@@ -220,6 +249,7 @@ class Board : public QObject {
   signals:
     void protocolEvent(const QString& text);  // one per events() entry
     void violation(const QString& text);      // one per violations() entry
+    void bytesTaken(qint64 count);            // bytes taken off the line, at the line rate
 
   private:
     struct FaultRule {
@@ -229,6 +259,10 @@ class Board : public QObject {
     };
 
     void onData();
+    void takeInput();
+    void pumpOutput();
+    void schedulePace();
+    void sendAtOnce(char byte);
     void feed(quint8 byte);
     void enter(State state);
     void send(const QByteArray& bytes);
@@ -258,6 +292,8 @@ class Board : public QObject {
     // terminal (board_terminal.cpp)
     void startTerminal(const TerminalConfig& config);
     void feedTerminal(quint8 byte);
+    void queueTerminal(quint8 byte);
+    void drainTerminal();
     void sendAnswer(const QByteArray& text);
 
     SerialLine& line_;
@@ -279,6 +315,15 @@ class Board : public QObject {
     QTimer bootTimer_;
     QTimer eraseTimer_;
     QTimer splitTimer_;
+    QTimer paceTimer_;
+    QTimer lineBusyTimer_;
+    LinePace rxPace_;
+    LinePace txPace_;
+    QByteArray outgoing_;       // answers waiting for the line rate
+    QByteArray terminalInput_;  // taken off the line, not yet processed
+    bool xoffEnabled_ = false;
+    bool xoffSent_ = false;
+    bool overrun_ = false;
     QByteArray splitRest_;
     QElapsedTimer dtrDropped_;  // valid while DTR is down
 

@@ -15,8 +15,41 @@ constexpr char kDelete = 127;
 void Board::startTerminal(const TerminalConfig& config) {
     activeTerminal_ = &config;
     pending_.clear();
+    terminalInput_.clear();
     enter(State::Terminal);
     send(config.banner + config.prompt);
+}
+
+void Board::queueTerminal(quint8 byte) {
+    if (terminalInput_.size() >= kTerminalInputLimit) {
+        if (!overrun_) violate("terminal input overrun: bytes lost past XOFF");
+        overrun_ = true;
+        return;
+    }
+    terminalInput_.append(char(byte));
+}
+
+// Processes the input a line at a time while not busy, and keeps the flow
+// control marks.
+void Board::drainTerminal() {
+    while (!lineBusyTimer_.isActive() && !terminalInput_.isEmpty() && state_ == State::Terminal) {
+        const quint8 byte = quint8(terminalInput_.front());
+        terminalInput_.remove(0, 1);
+        feedTerminal(byte);
+        if (byte == '\r' && activeTerminal_ && activeTerminal_->lineTimeMs > 0) {
+            lineBusyTimer_.start(activeTerminal_->lineTimeMs);
+        }
+    }
+    if (!xoffEnabled_) return;
+    if (!xoffSent_ && terminalInput_.size() > kXoffMark) {
+        xoffSent_ = true;
+        note("terminal: XOFF sent");
+        sendAtOnce(kXoff);
+    } else if (xoffSent_ && terminalInput_.size() <= kXonMark) {
+        xoffSent_ = false;
+        note("terminal: XON sent");
+        sendAtOnce(kXon);
+    }
 }
 
 void Board::feedTerminal(quint8 byte) {

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +18,9 @@ namespace {
 constexpr int kPeerPollMs = 50;
 // Most a single read takes from the master (the packet-mode status byte included).
 constexpr int kReadChunk = 4096;
+// Received bytes held for the board, as a UART driver's buffer; beyond it the
+// pty is not read, so its kernel buffer fills and the writer must wait.
+constexpr qsizetype kReceiveHold = 4096;
 // Backlog kept for a peer that does not read; beyond it the oldest bytes go,
 // as they would from a real UART's full buffer.
 constexpr qsizetype kMaxOutgoing = 1 << 20;
@@ -105,6 +109,7 @@ QByteArray PtyLine::read(qint64 maxBytes) {
     const qint64 n = (maxBytes <= 0 || maxBytes > received_.size()) ? received_.size() : maxBytes;
     QByteArray out = received_.left(n);
     received_.remove(0, n);
+    if (peerConnected_ && received_.size() < kReceiveHold) readNotifier_->setEnabled(true);
     return out;
 }
 
@@ -134,8 +139,14 @@ void PtyLine::onWritable() {
 void PtyLine::onReadable() {
     bool arrived = false;
     for (;;) {
+        if (open_ && received_.size() >= kReceiveHold) {
+            readNotifier_->setEnabled(false);  // read() takes it up again
+            break;
+        }
         char buffer[kReadChunk];
-        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        const qsizetype room =
+            open_ ? kReceiveHold - received_.size() + 1 : qsizetype(sizeof buffer);
+        const ssize_t n = ::read(master_, buffer, size_t(std::min<qsizetype>(room, sizeof buffer)));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {  // EIO: nobody holds the slave any more

@@ -181,14 +181,23 @@ struct Declared {
                               "Repeat the boot ID every MS until the loader answers.", "MS"};
     QCommandLineOption eraseDelay{
         "erase-delay", "Milliseconds a full erase takes before its acknowledgement.", "MS"};
+    QCommandLineOption baud{"baud",
+                            "Line rate: take and send no more than RATE/10 bytes per second "
+                            "(default 115200; 0: as fast as the pseudo-terminal goes).",
+                            "RATE"};
+    QCommandLineOption xoff{"xoff",
+                            "The terminal sends XOFF when its input piles up and XON when it has "
+                            "caught up."};
+    QCommandLineOption lineTime{
+        "line-time", "Milliseconds the terminal is busy after each line (default 0).", "MS"};
     QCommandLineOption noResetOnOpen{"no-reset-on-open", "Do not reset when the device is opened."};
     QCommandLineOption stdinQuit{"stdin-quit", "Quit when stdin reaches its end."};
     QCommandLineOption verbose{{"v", "verbose"}, "Log protocol events to stderr."};
 
     QList<QCommandLineOption> all() const {
-        return {help,   mode,       link,   version,    refuse,        fault,     silent,
-                noise,  info,       prompt, banner,     answer,        split,     splitAt,
-                noEcho, resetDelay, repeat, eraseDelay, noResetOnOpen, stdinQuit, verbose};
+        return {help,   mode,       link,          version,   refuse,  fault,   silent, noise,
+                info,   prompt,     banner,        answer,    split,   splitAt, noEcho, resetDelay,
+                repeat, eraseDelay, noResetOnOpen, stdinQuit, verbose, baud,    xoff,   lineTime};
     }
 };
 
@@ -233,6 +242,11 @@ QString readTerminal(const QCommandLineParser& p, const Declared& d, TerminalCon
     if (p.isSet(d.prompt)) t.prompt = unescapeOption(p.value(d.prompt));
     if (p.isSet(d.banner)) t.banner = unescapeOption(p.value(d.banner));
     t.splitAnswers = p.isSet(d.split);
+    if (p.isSet(d.lineTime)) {
+        const auto ms = parseMs(p.value(d.lineTime));
+        if (!ms) return "--line-time wants milliseconds: " + p.value(d.lineTime);
+        t.lineTimeMs = *ms;
+    }
     t.echo = !p.isSet(d.noEcho);
     if (p.isSet(d.splitAt)) {
         bool ok = false;
@@ -262,6 +276,12 @@ QString readBoard(const QCommandLineParser& p, const Declared& d, SimOptions& o)
         if (!ms) return "--" + option->names().first() + " wants milliseconds: " + p.value(*option);
         *target = *ms;
     }
+    if (p.isSet(d.baud)) {
+        bool ok = false;
+        o.baud = p.value(d.baud).toInt(&ok);
+        if (!ok || o.baud < 0) return "--baud wants a rate in bits per second: " + p.value(d.baud);
+    }
+    o.xoff = p.isSet(d.xoff);
     o.resetOnOpen = !p.isSet(d.noResetOnOpen);
     o.stdinQuit = p.isSet(d.stdinQuit);
     o.verbose = p.isSet(d.verbose);
@@ -316,6 +336,8 @@ void applySimOptions(const SimOptions& options, Board& board) {
     board.setBootIdRepeat(options.bootIdRepeatMs);
     board.setEraseDelay(options.eraseDelayMs);
     board.setResetOnOpen(options.resetOnOpen);
+    board.setLinePace(options.baud);
+    board.setXoff(options.xoff);
     board.clearFaults();
     for (const FaultOption& f : options.faults) board.setFault(f.step, f.answer, f.command);
 }

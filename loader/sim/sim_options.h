@@ -27,6 +27,8 @@ struct SimOptions {
     int resetDelayMs = 50;
     int bootIdRepeatMs = 0;
     int eraseDelayMs = 0;
+    int baud = kDefaultBaud;  // 0: as fast as the pseudo-terminal goes
+    bool xoff = false;
     QByteArray versionText = "VRX5520 fl_burn (simulated) 1.0";
     QByteArray noise;
     InfoFrameFault infoFault = InfoFrameFault::None;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <array>
 #include <csignal>
 #include <memory>
 
@@ -74,14 +75,17 @@ class VrxloadTest : public ::testing::Test {
     QString ini() const { return dir.filePath("loader.ini"); }
 
     // Starts the simulated board; its first output line is the device path.
-    void startSim(const QStringList& args = {}) {
-        sim.start(SIM_PROGRAM, QStringList{"--verbose"} + args);
-        ASSERT_TRUE(sim.waitForStarted(5000));
+    void startSim(const QStringList& args = {}) { pty = startSimOn(sim, args); }
+
+    static QString startSimOn(QProcess& process, const QStringList& args) {
+        process.start(SIM_PROGRAM, QStringList{"--verbose"} + args);
+        EXPECT_TRUE(process.waitForStarted(5000));
         QElapsedTimer clock;
         clock.start();
-        while (!sim.canReadLine() && clock.elapsed() < 10000) sim.waitForReadyRead(100);
-        pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
-        ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
+        while (!process.canReadLine() && clock.elapsed() < 10000) process.waitForReadyRead(100);
+        const QString device = QString::fromLocal8Bit(process.readLine()).trimmed();
+        EXPECT_TRUE(device.startsWith("/dev/")) << device.toStdString();
+        return device;
     }
 
     QStringList base() const { return {"--port", pty, "--ini", ini()}; }
@@ -476,6 +480,33 @@ TEST_F(VrxloadTest, SigintDuringATransferAsksAndYesCancels) {
                          "vrxload: primary failed: Sending code ..\n"))
         << "the last line names the step that failed:\n"
         << run.err.toStdString();
+}
+
+// A rack: eight boards at the line rate, one vrxload per port, all at once.
+TEST_F(VrxloadTest, EightBoardsLoadInParallelAtTheLineRate) {
+    writeFile("rootfs.ubt", pattern(1500, 6));
+    writeFile("kernel.bin", pattern(1200, 7));
+    QFile file(ini());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("ROOTFS=rootfs.ubt,0x80800000\nKERNEL=kernel.bin,0x83000000\n");
+    file.close();
+    constexpr int kBoards = 8;
+    std::array<QProcess, kBoards> boards;
+    std::array<QProcess, kBoards> loaders;
+    for (int i = 0; i < kBoards; ++i) {
+        const QString device = startSimOn(boards[size_t(i)], {});
+        ASSERT_FALSE(device.isEmpty());
+        start(loaders[size_t(i)], {"--port", device, "--ini", ini(), "--yes", "primary", "urk"});
+    }
+    for (int i = 0; i < kBoards; ++i) {
+        const ProcessRun run = finish(loaders[size_t(i)]);
+        EXPECT_EQ(run.exitCode, 0) << "board " << i << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains("---- Kernel image loaded. ---")) << "board " << i;
+    }
+    for (QProcess& board : boards) {
+        board.terminate();
+        if (!board.waitForFinished(5000)) board.kill();
+    }
 }
 
 }  // namespace

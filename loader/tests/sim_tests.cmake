@@ -21,3 +21,7 @@ x9_add_test(loader_sim_options_test
   ${CMAKE_CURRENT_LIST_DIR}/sim_options_test.cpp
   LIBS vrx_sim Qt6::Core
   ENV "QT_QPA_PLATFORM=offscreen")
+x9_add_test(loader_sim_line_pace_test
+  ${CMAKE_CURRENT_LIST_DIR}/sim_line_pace_test.cpp
+  LIBS vrx_sim Qt6::Core
+  ENV "QT_QPA_PLATFORM=offscreen")

@@ -1,7 +1,10 @@
 // End to end over a pseudo-terminal: the real window on the QSerialPort line,
 // the simulated board serving the pty's other side in the same event loop.
+#include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -112,6 +115,70 @@ TEST_F(EndToEndTest, PrimaryAndSecondaryLoadFromTheIniFile) {
     EXPECT_TRUE(w.findChild<QPushButton*>("cmdStartPrimary")->isEnabled());
     EXPECT_TRUE(line.isOpen());
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// A paced board at 115200 baud: the window keeps turning while the line
+// drains, so the progress bar moves during the transfer.
+TEST_F(EndToEndTest, APacedLoadMovesTheProgressBar) {
+    board->setLinePace(sim::kDefaultBaud);
+    const QByteArray primary(300, 'P');
+    const QByteArray secondary(12000, 'S');
+    writeFile(folder.path(), "primary.bin", primary);
+    writeFile(folder.path(), "secondary.bin", secondary);
+    writeFile(folder.path(), "VRX5520_Loader.INI",
+              "[BINFILES]\nPRIMARY=primary.bin,0x0\nSECONDARY=secondary.bin,0x80000004\n");
+    LoaderWindow& w = makeWindow();
+    std::vector<int> shown;
+    auto* bar = w.findChild<QProgressBar*>("pgbDownload");
+    ASSERT_NE(bar, nullptr);
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { shown.push_back(v); });
+
+    w.findChild<QPushButton*>("cmdStartPrimary")->click();
+
+    EXPECT_TRUE(dialogs.boxes.empty());
+    ASSERT_EQ(board->sdram().count('p'), 1u);
+    EXPECT_EQ(board->sdram().at('p').data, secondary);
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](int v) { return v > 0 && v < 100; }))
+        << "the bar only jumped";
+    EXPECT_TRUE(board->violations().isEmpty()) << board->violations().join("; ").toStdString();
+}
+
+// A script in terminal mode at 115200 baud against a terminal that is slow
+// with each line and throttles the loader with XOFF/XON: every line arrives,
+// in order, and the run ends with its summary.
+TEST_F(EndToEndTest, AScriptAtTheLineRateMeetsXoffAndCompletes) {
+    board->setMode(sim::Mode::Terminal);
+    board->setLinePace(sim::kDefaultBaud);
+    board->setXoff(true);
+    sim::TerminalConfig terminal;
+    terminal.echo = false;
+    terminal.prompt = "=> ";
+    terminal.lineTimeMs = 10;
+    board->setTerminal(terminal);
+    LoaderWindow& w = makeWindow();
+    w.findChild<QPushButton*>("cmdTerminal")->click();
+    ASSERT_TRUE(loaderState().bTerminalMode);
+    ASSERT_TRUE(spinUntil([&] { return board->state() == sim::State::Terminal; }));
+    spinUntil([] { return false; }, 100);  // the prompt after the reset passes
+    board->clearCapture();
+
+    QByteArray script;
+    QByteArray expected;
+    for (int i = 0; i < 30; ++i) {
+        const QByteArray line =
+            "setenv v" + QByteArray::number(i) + " " + QByteArray(40, 'a' + i % 26);
+        script += ">" + line + "/n\r\n";
+        expected += line + "\r";
+    }
+    script += "<=> \r\n";
+    dialogs.fileAnswers.push_back(writeFile(folder.path(), "load.scr", script));
+    w.findChild<QAction*>("mnuExecScript")->trigger();
+
+    EXPECT_EQ(w.findChild<QLabel*>("staStatus.Panels(1)")->text(), "31 script lines executed.");
+    ASSERT_TRUE(spinUntil([&] { return board->received().size() >= expected.size(); }));
+    EXPECT_TRUE(board->received() == expected) << "lines lost or reordered";
+    EXPECT_TRUE(board->events().contains("terminal: XOFF sent"));
+    EXPECT_TRUE(board->violations().isEmpty()) << board->violations().join("; ").toStdString();
 }
 
 }  // namespace
