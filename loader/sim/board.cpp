@@ -155,7 +155,7 @@ void Board::announceBootId() {
         return;
     }
     if (!bootNoise_.isEmpty()) {
-        note("boot ROM: line noise " + bytesText(bootNoise_));
+        note("boot ROM: line noise " + answerText(bootNoise_));
         send(bootNoise_);
     }
     if (!answer(Step::BootId, "5")) return;
@@ -164,7 +164,7 @@ void Board::announceBootId() {
 }
 
 void Board::inject(const QByteArray& bytes) {
-    note("injected " + bytesText(bytes));
+    note("injected " + answerText(bytes));
     send(bytes);
 }
 
@@ -308,7 +308,7 @@ bool Board::answer(Step step, const QByteArray& normal, char command) {
         if (rule.answer.isEmpty()) {
             note("fault: silent at " + stepName(step));
         } else {
-            note("fault: " + stepName(step) + " answered with " + bytesText(rule.answer));
+            note("fault: " + stepName(step) + " answered with " + answerText(rule.answer));
             send(rule.answer);
         }
         // A refusal is part of the primary loader's protocol: it stays ready for

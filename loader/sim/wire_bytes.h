@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace vrx::sim {
 
@@ -28,6 +29,20 @@ inline QString byteText(quint8 byte) {
     const QString hex = hexValue(byte, 2);
     if (byte >= 0x20 && byte < 0x7F) return QString("'%1' (%2)").arg(QChar(byte), hex);
     return hex;
+}
+
+// Bytes the board answers with, as -v shows them: printable ones as
+// characters ('R'), the rest as hex pairs, with an ellipsis when longer.
+inline QString answerText(const QByteArray& bytes, int limit = 24) {
+    QStringList parts;
+    for (const char c : bytes.left(limit)) {
+        const auto byte = quint8(c);
+        parts << ((byte >= 0x20 && byte < 0x7F)
+                      ? QString("'%1'").arg(QChar(byte))
+                      : QString::number(byte, 16).toUpper().rightJustified(2, '0'));
+    }
+    if (bytes.size() > limit) parts << "...";
+    return parts.isEmpty() ? QStringLiteral("(nothing)") : parts.join(' ');
 }
 
 // Up to `limit` bytes as hex pairs, with an ellipsis when longer.

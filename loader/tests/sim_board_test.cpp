@@ -1,5 +1,7 @@
 // The boot ROM and the primary loader of the simulated board, driven byte by
 // byte from the loader's end of an in-memory line.
+#include <algorithm>
+
 #include "sim_test_support.h"
 
 namespace {
@@ -146,6 +148,13 @@ TEST_F(SimBootTest, InjectedFaultsReplaceTheAnswerOfTheirStep) {
             }
             EXPECT_EQ(drain(), c.answer);
             EXPECT_EQ(board->state(), State::Halted);
+            if (!c.answer.isEmpty()) {
+                // -v shows a printable answer as the character it is.
+                const QString shown = QString("answered with '%1'").arg(QChar(c.answer[0]));
+                EXPECT_TRUE(std::any_of(board->events().cbegin(), board->events().cend(),
+                                        [&](const QString& e) { return e.endsWith(shown); }))
+                    << board->events().join(" | ").toStdString();
+            }
             send("AU3p");
             EXPECT_EQ(drain(), "") << "a halted board answers nothing";
             break;
