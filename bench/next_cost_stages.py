@@ -30,7 +30,7 @@ PLUGIN_STAGES = [
     ("prologue", ("prologue", "popStrings", "blockIsStale", "rulesFor")),
     ("epilogue", ("epilogue", "freeStrings", "finishOnBlock", "reportError")),
     ("scan", ("scanInto", "passOver", "scanLine", "copyToStop", "bytesInWindow",
-              "ensureWindow", "BufferedFile::", "takeFromWindow")),
+              "ensureWindow", "BufferedFile::", "takeHeld", "windowHolds")),
     ("record", ("readRecord", "readNext", "readLine", "readNextLine", "readNextRecord", "readPlainLine", "perform",
                 "takeFileSize", "fileOf", "positionStands", "nextRecord", "nextLine")),
     ("dispatch", ("runEntry", "runNext", "DOS", "ASCII")),

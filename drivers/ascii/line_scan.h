@@ -37,6 +37,18 @@ inline bool terminatorAt(const uint8_t* at, uint32_t left, const ScanSettings& s
     return true;
 }
 
+// terminatorAt for the scan of an ordinary line: a two-byte terminator, the
+// usual CR LF, is compared in one step.
+inline bool wholeTerminatorAt(const uint8_t* at, uint32_t left, const ScanSettings& settings) {
+    if (settings.terminatorLength != 2) return terminatorAt(at, left, settings);
+    if (left < 2) return false;
+    uint16_t seen;
+    uint16_t wanted;
+    std::memcpy(&seen, at, 2);
+    std::memcpy(&wanted, settings.terminator, 2);
+    return seen == wanted;
+}
+
 // Copies window bytes into the record up to the first byte in [0, reach)
 // that stops a plain copy: the terminator's first byte, a TAB, or a Ctrl-Z
 // that counts. Answers that byte's index, reach when there is none. Record
@@ -61,7 +73,7 @@ inline bool scanPlainLine(const uint8_t* window, uint32_t available, uint8_t* re
                           uint32_t recordLength, const ScanSettings& settings, LineScan& scan) {
     uint32_t reach = available < recordLength ? available : recordLength;
     uint32_t k = copyToStop(window, reach, record, settings.terminator[0], settings.ctrlZIsData);
-    if (k >= reach || !terminatorAt(window + k, available - k, settings)) return false;
+    if (k >= reach || !wholeTerminatorAt(window + k, available - k, settings)) return false;
     if (recordLength > k) std::memset(record + k, kBlank, recordLength - k);
     scan = LineScan{k + settings.terminatorLength, k, true};
     return true;

@@ -271,7 +271,9 @@ int32_t readLine(Drv_FCB& fcb, uint32_t position) {
 // the loaded window holds with the L + T bytes of its look. It takes
 // readLine's steps with what such a line needs alone; false, having changed
 // nothing that readLine does not set again, for every other case. It asks
-// the OS nothing, so a file whose size must be asked for goes the long way.
+// the OS nothing: a file whose size must be asked for (shared, without
+// caching) has no loaded window either, so it goes the long way at
+// fromWindow.
 bool readPlainLine(Drv_FCB& fcb) {
     const uint32_t position = fcb.nextPosition;
     const uint32_t length = recordLength(fcb);
@@ -279,8 +281,7 @@ bool readPlainLine(Drv_FCB& fcb) {
     const uint32_t terminatorLength = tail.endOfRecordLength;
     const uint32_t size = fcb.fileSize;
     if (position == 0 || !fcb.file || !tail.endOfRecord || terminatorLength == 0 ||
-        !drv::sizeIsCached(fcb) || position - 1 >= size ||
-        uint64_t{length} + terminatorLength > fcb.bufferSize)
+        position - 1 >= size || uint64_t{length} + terminatorLength > fcb.bufferSize)
         return false;
     const uint32_t offset = position - 1;
     const uint8_t* window = fcb.file->fromWindow(offset, length + terminatorLength);

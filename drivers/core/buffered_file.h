@@ -28,6 +28,12 @@ class BufferedFile {
         const uint8_t* held = fromWindow(offset, count);
         return held ? held : load(offset, count);
     }
+    // Whether the loaded window holds the whole of [offset, offset + count).
+    bool windowHolds(uint32_t offset, uint32_t count) const {
+        if ((flags_ & (kCaching | kUnloaded)) != kCaching || offset < windowStart_) return false;
+        uint32_t at = offset - windowStart_;
+        return at <= windowFill_ && count <= windowFill_ - at;
+    }
     // fetch without the load: null, with nothing changed, when the loaded
     // window does not hold the whole range.
     const uint8_t* fromWindow(uint32_t offset, uint32_t count) {
@@ -37,12 +43,13 @@ class BufferedFile {
         windowCursor_ = at;
         return data_ + at;
     }
-    // The count bytes at offset when the loaded window holds them all, with
-    // the position moved behind them, as a seek there and a read would
-    // leave it; null, with nothing changed, when it does not.
-    const uint8_t* takeFromWindow(uint32_t offset, uint32_t count) {
-        const uint8_t* held = fromWindow(offset, count);
-        if (held) windowCursor_ += count;
+    // The count bytes at offset that windowHolds vouched for, with the
+    // position moved behind them, as a seek there and a read would leave it.
+    // Never null, so that a caller that has asked windowHolds tests nothing
+    // more.
+    const uint8_t* takeHeld(uint32_t offset, uint32_t count) {
+        const uint8_t* held = data_ + (offset - windowStart_);
+        windowCursor_ = offset - windowStart_ + count;
         return held;
     }
     int32_t read(void* destination, uint32_t count);    // count read or -1

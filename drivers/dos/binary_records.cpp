@@ -115,16 +115,18 @@ int32_t readRecord(Drv_FCB& fcb, uint32_t position, uint32_t length) {
 int32_t readNext(Drv_FCB& fcb) {
     // A whole record that the loaded window holds, in a file without OEM
     // conversion: the outcome of readRecord's steps, whose blank record the
-    // copy would cover byte for byte. It asks the OS nothing, so a file whose
-    // size must be asked for goes the long way. The copy comes last, so that
-    // nothing is kept across it.
+    // copy would cover byte for byte. It asks the OS nothing: a file whose
+    // size must be asked for (shared, without caching) has no loaded window
+    // either, so it goes the long way at windowHolds. The copy comes last,
+    // so that nothing is kept across it.
     const uint32_t position = fcb.nextPosition;
-    if (position == 0 || fcb.recordLength <= 0 || !fcb.file || !drv::sizeIsCached(fcb) ||
-        position - 1 >= fcb.fileSize || hasOem(fcb))
+    if (position == 0 || fcb.recordLength <= 0 || !fcb.file || position - 1 >= fcb.fileSize ||
+        hasOem(fcb))
         return readNextRecord(fcb);
     const auto length = static_cast<uint32_t>(fcb.recordLength);
-    const uint8_t* held = fcb.file->takeFromWindow(position - 1, length);
-    if (!held) return readNextRecord(fcb);
+    BufferedFile& file = *fcb.file;
+    if (!file.windowHolds(position - 1, length)) return readNextRecord(fcb);
+    const uint8_t* held = file.takeHeld(position - 1, length);
     fcb.currentPosition = position - 1;
     fcb.lastTransfer = length;
     fcb.nextPosition = position + length;
