@@ -55,6 +55,7 @@ void QSerialPortLine::open(const QString& device, const QString& settings) {
     pending_.clear();
     backlog_ = 0;
     handedOver_ = takenSeen_ = 0;
+    refilling_ = false;
     // A full path is used as it is; QSerialPort would otherwise prefix /dev/.
     port_.setPortName(device);
     device_ = device;
@@ -145,6 +146,7 @@ void QSerialPortLine::close() {
     pending_.clear();
     backlog_ = 0;
     handedOver_ = takenSeen_ = 0;
+    refilling_ = false;
 }
 
 // A target that holds XOFF, or a device that takes nothing, would keep the
@@ -191,14 +193,21 @@ void QSerialPortLine::flushPending() {
 qint64 QSerialPortLine::writeRoom() {
     if (!port_.isOpen()) return 0;
     const double ahead = double(port_.bytesToWrite() + pending_.size()) + wireBacklog();
-    const qint64 room = kWriteHighWater - qint64(std::ceil(ahead));
+    // A writer that had to wait goes on waiting until the backlog is down to
+    // the low mark. Without that it would wake on every turn of the event loop
+    // and send the few bytes the wire carried meanwhile, a system call and a
+    // wake-up every few milliseconds for the whole transfer.
+    if (ahead <= double(kWriteLowWater)) refilling_ = false;
+    const qint64 room = refilling_ ? 0 : kWriteHighWater - qint64(std::ceil(ahead));
+    if (room > 0) return room;
+    refilling_ = true;
     // Room the device makes shows as bytesWritten; room the wire makes needs a
     // clock. A device that holds everything (XOFF) costs one wake-up per wait.
-    if (room <= 0 && !roomTimer_.isActive()) {
+    if (!roomTimer_.isActive()) {
         const double wait = (ahead - double(kWriteLowWater)) / bytesPerSecond_ * 1000.0;
         roomTimer_.start(std::max(1, int(std::ceil(wait))));
     }
-    return room;
+    return 0;
 }
 
 // QSerialPort announces what the device took (bytesWritten) only on a later

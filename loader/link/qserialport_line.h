@@ -72,8 +72,9 @@ class QSerialPortLine : public SerialLine {
     QTimer roomTimer_;  // wakes a waiting writer when the wire has carried enough
     QElapsedTimer backlogClock_;
     double backlog_ = 0;
-    qint64 handedOver_ = 0;  // bytes given to QSerialPort since opening
-    qint64 takenSeen_ = 0;   // of those, taken by the device when last counted
+    qint64 handedOver_ = 0;   // bytes given to QSerialPort since opening
+    qint64 takenSeen_ = 0;    // of those, taken by the device when last counted
+    bool refilling_ = false;  // a writer waits for the low mark, not for any room
     double bytesPerSecond_ = 11520;
     QString lossText_;  // why the port closed under us, for the next write
     FlowControl flow_ = FlowControl::None;
