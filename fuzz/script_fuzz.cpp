@@ -1,6 +1,6 @@
 // Script files of arbitrary bytes through the script runner: the lines it
-// counts and the texts it sends must be exactly those of the line rule (CR LF
-// or a lone CR ends a line, ">" sends with "/n" as CR, "<" waits), and a run
+// counts and the texts it sends must be exactly those of the line rule (CR LF,
+// a lone CR or a lone LF ends a line, ">" sends with "/n" as CR, "<" waits), and a run
 // always ends with the loader no longer busy.
 #include <QCoreApplication>
 #include <QDir>
@@ -31,6 +31,9 @@ std::vector<QByteArray> splitLines(const uint8_t* data, std::size_t size) {
             lines.push_back(line);
             line.clear();
             if (k + 1 < size && data[k + 1] == '\n') ++k;
+        } else if (data[k] == '\n') {
+            lines.push_back(line);
+            line.clear();
         } else {
             line.append(static_cast<char>(data[k]));
         }
