@@ -128,6 +128,7 @@ class LinkFixture : public ::testing::Test {
         resetLoaderState();
     }
 
+  public:
     // A fresh state with the slot names the window gives it at start.
     static void freshLoaderState() {
         resetLoaderState();
@@ -141,6 +142,7 @@ class LinkFixture : public ::testing::Test {
                                    "maximum address"};
     }
 
+  protected:
     MemoryLine& loaderEnd() { return *pair.loaderEnd; }
     MemoryLine& boardEnd() { return *pair.boardEnd; }
     QByteArray boardReceived() { return boardEnd().read(0); }

@@ -46,17 +46,7 @@ class LineRateTest : public ::testing::Test {
         resetLoaderState();
     }
 
-    static void freshLoaderState() {
-        resetLoaderState();
-        loaderState().sSlotName = {"",
-                                   "Secondary Executable",
-                                   "UBoot image",
-                                   "Root FS image",
-                                   "Kernel image",
-                                   "UBoot marker (0x80000000)",
-                                   "UBoot marker (0x82000000)",
-                                   "maximum address"};
-    }
+    static void freshLoaderState() { LinkFixture::freshLoaderState(); }
 
     void setSlot(int slot, const QString& name, const QByteArray& bytes, const QString& address) {
         QFile file(dir.filePath(name));
